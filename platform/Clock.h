@@ -1,0 +1,17 @@
+#pragma once
+
+namespace talvo::platform {
+
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1-12
+    int day = 0;    // 1-31
+    int hour = 0;   // 0-23
+    int minute = 0;
+    int second = 0;
+};
+
+// The local wall-clock time, read afresh on every call.
+LocalTime localNow();
+
+} // namespace talvo::platform
