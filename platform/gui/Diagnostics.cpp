@@ -1,0 +1,3 @@
+#include "platform/gui/Diagnostics.h"
+
+Q_LOGGING_CATEGORY(lcWindows, "talvo.windows", QtWarningMsg)
