@@ -7,25 +7,53 @@
 // Stand-ins for the Windows code-page services (GetACP, WideCharToMultiByte,
 // MultiByteToWideChar). Code pages are Windows identifiers; on Linux they map to
 // ICU converters with the Windows tables.
+//
+// Known code pages: 0 and 3 (the active ANSI code page), 1 (the OEM code page, the
+// same as ANSI here), 65001 (UTF-8), 932, 936, 949, 950, 437, 850, 874 and 1250-1258.
+// Any other identifier fails (0).
+//
+// Replacement rules with flags 0:
+// - text to bytes: a character the code page cannot hold becomes "?" (0x3F), including
+//   the invisible "default ignorable" characters (U+200B, U+FEFF, variation selectors,
+//   ...); a surrogate pair counts as one character and gives one "?", a lone surrogate
+//   gives "?" too. 936 and the other legacy code pages use their best-fit mappings
+//   (U+00C0 may become "A"); kNoBestFitChars turns those into "?" as well.
+//   For 65001 a lone surrogate becomes U+FFFD (EF BF BD).
+// - bytes to text in a double-byte code page: a lead byte followed by a valid trail
+//   byte is one character, or "?" when that code is not assigned. A lead byte at the
+//   end, or followed by a byte that can never be a trail byte (below 0x40, 0x7F,
+//   0xFF in 936), becomes "?" on its own and the following byte is read afresh, so a
+//   bad lead byte never swallows a quote, a delimiter or the terminator. An
+//   unassigned single byte also becomes "?".
+// - bytes to text in 65001: every maximal invalid subsequence becomes U+FFFD.
 namespace talvo::platform {
 
 inline constexpr int kAnsiCodePage = 0;   // "the system's ANSI code page"
 inline constexpr int kUtf8CodePage = 65001;
+
+// Flags understood here (the Windows values). Any other flag fails (0) rather than
+// being silently ignored.
+inline constexpr std::uint32_t kNoBestFitChars = 0x400;   // WC_NO_BEST_FIT_CHARS, not 65001
+inline constexpr std::uint32_t kErrInvalidChars = 0x80;   // WC_ERR_INVALID_CHARS, 65001 only
+inline constexpr std::uint32_t kPrecomposed = 0x1;        // MB_PRECOMPOSED, not 65001; no effect
+inline constexpr std::uint32_t kMbErrInvalidChars = 0x8;  // MB_ERR_INVALID_CHARS
 
 // The active ANSI code page: 936 (GBK) on Linux, GetACP() on Windows.
 int activeCodePage();
 
 // Converts text to bytes in codePage (0 = the active ANSI code page).
 // textLength -1 means the text ends at its first U+0000, and the terminator is then
-// converted and counted too. With bufferSize 0 returns the bytes needed; otherwise the
-// bytes written. Returns 0 on failure: unknown code page, flags the code page does not
-// allow, or a buffer too small. With flags 0 a character the code page cannot hold
-// becomes "?".
+// converted and counted too; a textLength of 0 fails, as on Windows. With bufferSize 0
+// returns the bytes needed; otherwise the bytes written. Returns 0 on failure: unknown
+// code page, flags the code page does not allow, or a buffer too small (nothing is ever
+// written past bufferSize). With flags 0 a character the code page cannot hold becomes
+// "?". With kErrInvalidChars (65001 only) a lone surrogate fails the conversion.
 int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text, int textLength,
                         char* buffer, int bufferSize);
 
 // The mirror image: bytes in codePage to UTF-16 units, same conventions; invalid byte
-// sequences become replacement characters as documented in the implementation.
+// sequences are replaced as described above, or fail the conversion with
+// kMbErrInvalidChars.
 int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, int byteLength,
                         char16_t* buffer, int bufferSize);
 
