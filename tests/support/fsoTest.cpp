@@ -1,0 +1,335 @@
+#include "support/fso.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/RuntimeError.h"
+#include "platform/Utf.h"
+#include "support/TextStream.h"
+
+namespace talvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::u16string text(const fs::path& path) { return path.u16string(); }
+
+class FsoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = fs::temp_directory_path()
+                 / ("talvo-fso-" + std::to_string(::getpid()) + "-"
+                    + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // Everything in the folder but the named files: leftovers of a save.
+    std::vector<fs::path> strays(std::initializer_list<std::string> expected) const
+    {
+        std::vector<fs::path> out;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (std::find(expected.begin(), expected.end(), name) == expected.end())
+                out.push_back(entry.path());
+        }
+        return out;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(FsoTest, RoundTripsInEveryCharacterSet)
+{
+    struct Row {
+        std::u16string coding;
+        std::u16string body;
+        std::string bytes;  // what the file must hold
+    };
+    const Row rows[] = {
+        {u"", u"中文", "\xD6\xD0\xCE\xC4"},
+        {u"gb2312", u"中文 ABC\r\n", "\xD6\xD0\xCE\xC4 ABC\r\n"},
+        {u"GB2312", u"丂€", "\x81\x40\x80"},  // the 936 table, beyond GB2312 proper
+        {u"gbk", u"丂€", "\x81\x40\x80"},
+        {u"gb18030", u"中€\U00020000", "\xD6\xD0\xA2\xE3\x95\x32\x82\x36"},
+        {u"utf-8", u"中a\U0001F600", "\xE4\xB8\xAD" "a\xF0\x9F\x98\x80"},
+        {u"UTF-8", u"é", "\xC3\xA9"},
+        {u"unicode", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
+        {u"utf-16le", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
+        {u"big5", u"中文", "\xA4\xA4\xA4\xE5"},
+        {u"us-ascii", u"plain text", "plain text"},
+        {u"iso-8859-1", u"café", "caf\xE9"},
+    };
+    for (const Row& row : rows) {
+        const std::string name(row.coding.begin(), row.coding.end());
+        const fs::path file = folder / ("round-" + (name.empty() ? std::string("default") : name) + ".txt");
+        fso f;
+        f.SetCoding(row.coding);
+        ASSERT_TRUE(f.SaveFile(text(file), row.body)) << name << ": " << platform::toUtf8(f.GetErrorInfo());
+        EXPECT_EQ(readBytes(file), row.bytes) << name;
+        ASSERT_TRUE(f.OpenFile(text(file))) << name << ": " << platform::toUtf8(f.GetErrorInfo());
+        EXPECT_EQ(f.GetFileText(), row.body) << name;
+        EXPECT_EQ(f.GetErrorInfo(), u"") << name;
+    }
+}
+
+TEST_F(FsoTest, UnmappableCharactersBecomeQuestionMarks)
+{
+    const fs::path file = folder / "q.txt";
+    fso f;
+    f.SetCoding(u"us-ascii");
+    ASSERT_TRUE(f.SaveFile(text(file), u"a中b"));
+    EXPECT_EQ(readBytes(file), "a?b");
+    f.SetCoding(u"");
+    ASSERT_TRUE(f.SaveFile(text(file), u"a😀b"));
+    EXPECT_EQ(readBytes(file), "a?b");
+}
+
+TEST_F(FsoTest, ByteOrderMarkOfTheCharacterSetIsSkipped)
+{
+    struct Row {
+        std::u16string coding;
+        std::string bytes;
+        std::u16string expected;
+    };
+    const Row rows[] = {
+        {u"utf-8", "\xEF\xBB\xBF" "abc", u"abc"},
+        {u"utf-8", "abc", u"abc"},
+        {u"unicode", std::string("\xFF\xFE\x2D\x4E", 4), u"中"},
+        {u"utf-16le", std::string("\xFF\xFE\x61\x00", 4), u"a"},
+        {u"gb18030", "\x84\x31\x95\x33\xD6\xD0", u"中"},
+        // Only at the start, and only the set's own mark.
+        {u"utf-8", "a\xEF\xBB\xBF", u"a\uFEFF"},
+        {u"gb2312", "\xEF\xBB\xBF" "a", u"锘縜"},
+    };
+    for (const Row& row : rows) {
+        const fs::path file = folder / "bom.txt";
+        writeBytes(file, row.bytes);
+        fso f;
+        f.SetCoding(row.coding);
+        ASSERT_TRUE(f.OpenFile(text(file))) << platform::toUtf8(f.GetErrorInfo());
+        EXPECT_EQ(f.GetFileText(), row.expected) << std::string(row.coding.begin(), row.coding.end());
+    }
+}
+
+TEST_F(FsoTest, FailedOpenKeepsTextAndReportsThePath)
+{
+    const fs::path good = folder / "good.txt";
+    writeBytes(good, "\xC4\xE3\xBA\xC3");  // 你好
+    const std::u16string missing = text(folder / "missing.txt");
+
+    fso f;
+    ASSERT_FALSE(f.OpenFile(missing));
+    const std::u16string prefix = missing + u"打开失败！错误信息:";
+    ASSERT_EQ(f.GetErrorInfo().substr(0, prefix.size()), prefix);
+    EXPECT_EQ(f.GetErrorInfo(), prefix + u"File not found (No such file or directory)");
+    EXPECT_EQ(f.GetFileText(), u"");
+
+    ASSERT_TRUE(f.OpenFile(text(good)));
+    EXPECT_EQ(f.GetFileText(), u"你好");
+    EXPECT_EQ(f.GetErrorInfo(), prefix + u"File not found (No such file or directory)");  // kept
+
+    const struct {
+        std::u16string path;
+        std::u16string description;
+    } failures[] = {
+        {missing, u"File not found (No such file or directory)"},
+        {text(folder), u"Path/File access error (is a directory)"},
+        {text(good / "x.txt"), u"Path not found (Not a directory)"},
+        {text(folder / std::string(300, 'n')), u"Bad file name or number (File name too long)"},
+        {u"", u"Bad file name (the name is empty)"},
+    };
+    for (const auto& failure : failures) {
+        EXPECT_FALSE(f.OpenFile(failure.path));
+        EXPECT_EQ(f.GetErrorInfo(), failure.path + u"打开失败！错误信息:" + failure.description);
+        EXPECT_EQ(f.GetFileText(), u"你好");
+    }
+}
+
+TEST_F(FsoTest, UnknownCharacterSetFailsAtTheFileOperation)
+{
+    const fs::path file = folder / "keep.txt";
+    writeBytes(file, "old");
+    fso f;
+    f.SetCoding(u"xyz");
+    EXPECT_FALSE(f.OpenFile(text(file)));
+    EXPECT_EQ(f.GetErrorInfo(), text(file) + u"打开失败！错误信息:Unknown character set: xyz");
+    EXPECT_FALSE(f.SaveFile(text(file), u"new"));
+    EXPECT_EQ(f.GetErrorInfo(), text(file) + u"保存失败！错误信息:Unknown character set: xyz");
+    EXPECT_EQ(readBytes(file), "old");
+    EXPECT_FALSE(f.SaveFile(text(folder / "new.txt"), u"new"));
+    EXPECT_FALSE(fs::exists(folder / "new.txt"));
+
+    // Back to the default, and the stream works again after the failures.
+    f.SetCoding(u"");
+    ASSERT_TRUE(f.SaveFile(text(file), u"中"));
+    EXPECT_EQ(readBytes(file), "\xD6\xD0");
+    ASSERT_TRUE(f.OpenFile(text(file)));
+    EXPECT_EQ(f.GetFileText(), u"中");
+}
+
+TEST_F(FsoTest, FailedSaveLeavesTheOldFile)
+{
+    const fs::path file = folder / "data.txt";
+    const fs::path plain = folder / "plain";
+    const fs::path sub = folder / "sub";
+    writeBytes(file, "old content");
+    writeBytes(plain, "x");
+    fs::create_directories(sub / "inner");
+    fso f;
+
+    const struct {
+        fs::path path;
+        std::u16string description;
+    } failures[] = {
+        {plain / "a.txt", u"Path not found (Not a directory)"},
+        {sub, u"Path/File access error (is a directory)"},
+        {folder / "nowhere" / "a.txt", u"Path not found (No such file or directory)"},
+    };
+    for (const auto& failure : failures) {
+        EXPECT_FALSE(f.SaveFile(text(failure.path), u"new"));
+        EXPECT_EQ(f.GetErrorInfo(), text(failure.path) + u"保存失败！错误信息:" + failure.description);
+    }
+    EXPECT_TRUE(fs::is_directory(sub / "inner"));
+    EXPECT_EQ(readBytes(plain), "x");
+
+    // A write that runs out of room half-way: the old file stays whole and no
+    // temporary file is left behind.
+    const std::string body(64 * 1024, 'z');
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = f.SaveFile(text(file), std::u16string(body.begin(), body.end()));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(f.GetErrorInfo(), text(file) + u"保存失败！错误信息:Device I/O error while writing");
+    EXPECT_EQ(readBytes(file), "old content");
+    EXPECT_EQ(strays({"data.txt", "plain", "sub"}), std::vector<fs::path>{});
+
+    // Success afterwards keeps the last message.
+    ASSERT_TRUE(f.SaveFile(text(file), u"fine"));
+    EXPECT_EQ(readBytes(file), "fine");
+    EXPECT_EQ(f.GetErrorInfo(), text(file) + u"保存失败！错误信息:Device I/O error while writing");
+}
+
+TEST_F(FsoTest, SaveReplacesWholeContent)
+{
+    const fs::path file = folder / "w.txt";
+    fso f;
+    ASSERT_TRUE(f.SaveFile(text(file), u"a much longer first text"));
+    ASSERT_TRUE(f.SaveFile(text(file), u"short"));
+    EXPECT_EQ(readBytes(file), "short");
+    ASSERT_TRUE(f.SaveFile(text(file), u""));
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 0u);
+    ASSERT_TRUE(f.OpenFile(text(file)));
+    EXPECT_EQ(f.GetFileText(), u"");
+
+    // Through a link: the file it points to changes, the link stays a link.
+    const fs::path link = folder / "link.txt";
+    fs::create_symlink(file, link);
+    ASSERT_TRUE(f.SaveFile(text(link), u"via link"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readBytes(file), "via link");
+
+    // Many calls in a row on one object.
+    for (int i = 0; i < 20; ++i) {
+        const std::u16string body = u"第" + std::u16string(static_cast<std::size_t>(i), u'次');
+        ASSERT_TRUE(f.SaveFile(text(file), body));
+        ASSERT_TRUE(f.OpenFile(text(file)));
+        ASSERT_EQ(f.GetFileText(), body);
+    }
+    EXPECT_EQ(strays({"w.txt", "link.txt"}), std::vector<fs::path>{});
+}
+
+TEST_F(FsoTest, MissingStream)
+{
+    const fs::path file = folder / "x.txt";
+    writeBytes(file, "abc");
+    for (int variant = 0; variant < 2; ++variant) {
+        fso f(variant == 0 ? fso::StreamFactory([] { return std::unique_ptr<TextStream>(); })
+                           : fso::StreamFactory([]() -> std::unique_ptr<TextStream> { throw std::bad_alloc(); }));
+        EXPECT_EQ(f.GetErrorInfo(), u"ADODB.Stream对象创建失败！");
+        EXPECT_FALSE(f.OpenFile(text(file)));
+        EXPECT_FALSE(f.OpenFile(text(folder / "missing")));
+        EXPECT_FALSE(f.SaveFile(text(folder / "y.txt"), u"y"));
+        EXPECT_EQ(f.GetErrorInfo(), u"ADODB.Stream对象创建失败！");
+        EXPECT_EQ(f.GetFileText(), u"");
+        EXPECT_FALSE(fs::exists(folder / "y.txt"));
+    }
+}
+
+TEST(TextStreamTest, StepsRefusedOutOfOrder)
+{
+    const auto description = [](auto&& step) -> std::string {
+        try {
+            step();
+        } catch (const RuntimeError& e) {
+            return e.what();
+        }
+        return "no error";
+    };
+    TextStream s;
+    EXPECT_EQ(description([&] { s.readText(); }), "The stream is not open");
+    EXPECT_EQ(description([&] { s.setType(3); }), "Unknown stream type 3");
+    EXPECT_EQ(description([&] { s.setMode(0); }), "Unknown stream mode 0");
+    EXPECT_EQ(description([&] { s.setCharset(u"no-such-set"); }), "Unknown character set: no-such-set");
+    EXPECT_EQ(description([&] { s.setCharset(u""); }), "Unknown character set: ");
+    EXPECT_EQ(s.charset(), u"gb2312");
+    s.open();
+    EXPECT_EQ(description([&] { s.open(); }), "The stream is already open");
+    EXPECT_EQ(description([&] { s.setMode(TextStream::Read); }), "The mode cannot change while the stream is open");
+    s.setCharset(u"utf-8");
+    s.writeText(u"héllo");
+    EXPECT_EQ(s.size(), 6);
+    EXPECT_EQ(description([&] { s.setType(TextStream::Binary); }), "The stream type can only change at position 0");
+    EXPECT_EQ(description([&] { s.setPosition(7); }), "Position 7 lies outside the stream");
+    EXPECT_EQ(description([&] { s.saveToFile(u"/tmp/x", 3); }), "Unknown save option 3");
+    s.setPosition(0);
+    s.writeText(u"j");  // overwrites in place
+    s.setPosition(0);
+    EXPECT_EQ(s.readText(), u"jéllo");
+    s.setPosition(0);
+    s.setType(TextStream::Binary);
+    EXPECT_EQ(description([&] { s.readText(); }), "Text cannot be read from a binary stream");
+    s.close();
+    s.close();
+    EXPECT_FALSE(s.isOpen());
+    s.setMode(TextStream::Write);
+    s.setType(TextStream::Text);
+    s.open();
+    EXPECT_EQ(description([&] { s.readText(); }), "The stream was not opened for reading");
+    s.writeText(u"x");
+    const fs::path file = fs::temp_directory_path() / ("talvo-stream-" + std::to_string(::getpid()));
+    fs::remove(file);
+    s.saveToFile(file.u16string(), TextStream::CreateNotExist);
+    EXPECT_EQ(description([&] { s.saveToFile(file.u16string(), TextStream::CreateNotExist); }),
+              "File already exists");
+    EXPECT_EQ(readBytes(file), "x");
+    fs::remove(file);
+}
+
+} // namespace
+} // namespace talvo
