@@ -1,0 +1,405 @@
+#include "main/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <chrono>
+#include <cstdlib>
+#include <exception>
+#include <thread>
+
+#include "main/SilentPage.h"
+#include "main/TitleWatcher.h"
+#include "platform/SystemBrowser.h"
+#include "platform/gui/Diagnostics.h"
+#include "platform/gui/MessageBox.h"
+
+namespace talvo {
+
+namespace {
+
+constexpr int px(int twips) { return twipsToPixels(twips); }
+
+// Design layout, in pixels.
+constexpr int kDesignClientWidth = px(14550);
+constexpr int kDesignClientHeight = px(10815);
+constexpr int kBrowserWidth = px(15100);
+constexpr int kStatusHeight = px(375);
+constexpr QRect kFrame1{px(13320), px(10490), px(975), px(230)};
+constexpr QRect kLinkInFrame{px(120), px(60), px(975), px(180)};
+// Steps 2 and 7 of the layout set these before the resize rule takes over.
+constexpr int kStartHeight = px(11500);
+constexpr int kStartWidth = px(16600);
+
+const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
+const QString kMessageCaption = QString::fromUtf16(u"提示信息");
+const QString kExitQuestion = QString::fromUtf16(u"   您真的确定要退出系统！    ");
+
+QString fromView(std::u16string_view text)
+{
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A JavaScript string literal holding text, safe for any text.
+QString jsString(const QString& text)
+{
+    QString out = QStringLiteral("'");
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\'' || u == u'\\' || u < 0x20 || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\u%1").arg(static_cast<int>(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + QLatin1Char('\'');
+}
+
+} // namespace
+
+frmMain& frmMain::instance()
+{
+    // Deliberately never deleted: the window lives until the process ends, and a static
+    // widget would be destroyed after the QApplication.
+    static frmMain* const window = new frmMain;
+    return *window;
+}
+
+frmMain::frmMain(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      ender_([](int status) { endProcess(status); }),
+      opener_([](std::u16string_view address) { return platform::openInSystemBrowser(address); })
+{
+    setWindowTitle(QString::fromUtf16(u"“Zentarro”客户营销管理软件 - "));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/talvo-32.png")));
+    resize(kDesignClientWidth, kDesignClientHeight);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::setLoginView(const LoginView* view) { login_ = view; }
+void frmMain::setContactHost(const QString& host) { contactHost_ = host; }
+void frmMain::setProcessEnder(ProcessEnder ender) { ender_ = std::move(ender); }
+void frmMain::setContactRequest(mainlogic::ContactRequest request) { contactRequest_ = std::move(request); }
+void frmMain::setBrowserOpener(BrowserOpener opener) { opener_ = std::move(opener); }
+
+QString frmMain::loginTitle() const { return login_ ? login_->editionTitle() : QString(); }
+QString frmMain::loginMember() const { return login_ ? login_->memberCode() : QString(); }
+QString frmMain::loginVisitUrl() const { return login_ ? login_->visitUrl() : QString(); }
+QString frmMain::loginLeaveUrl() const { return login_ ? login_->leaveUrl() : QString(); }
+
+const QString& frmMain::ownershipLine()
+{
+    static const QString line = QString::fromUtf16(u"版权所有 © Zentarro 软件  ");
+    return line;
+}
+
+void frmMain::endProcess(int status, int graceMs)
+{
+    QCoreApplication::exit(status);
+    std::thread([status, graceMs] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
+        std::_Exit(status);
+    }).detach();
+}
+
+void frmMain::buildControls()
+{
+    // Created in the design order; the status bar covers the lower part of the browser
+    // and the link frame sits on top of the status bar.
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::NoFrame);
+    Frame1->setGeometry(kFrame1);
+
+    lnkLeaveWord = new QLabel(QString::fromUtf16(u"在线留言"), Frame1);
+    lnkLeaveWord->setObjectName(QStringLiteral("lnkLeaveWord"));
+    lnkLeaveWord->setTextFormat(Qt::PlainText);
+    lnkLeaveWord->setGeometry(kLinkInFrame);
+    lnkLeaveWord->setAttribute(Qt::WA_TranslucentBackground);
+    lnkLeaveWord->setAutoFillBackground(false);
+    QPalette blue = lnkLeaveWord->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lnkLeaveWord->setPalette(blue);
+    QFont small = lnkLeaveWord->font();
+    small.setPixelSize(12);
+    lnkLeaveWord->setFont(small);
+    const QPixmap hand(QStringLiteral(":/cursors/hand.png"));
+    lnkLeaveWord->setCursor(hand.isNull() ? QCursor(Qt::PointingHandCursor) : QCursor(hand, 13, 5));
+    lnkLeaveWord->installEventFilter(this);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false); // the window cannot be resized anyway
+    StatusBar1->showMessage(QString::fromUtf16(u"“Zentarro”客户营销管理软件"));
+
+    WebBrowser1 = new QWebEngineView(this);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setPage(new SilentPage(WebBrowser1));
+    WebBrowser1->setGeometry(px(4080), px(1440), px(2295), px(1215));
+
+    titles_ = new TitleWatcher(WebBrowser1->page(), this);
+    connect(titles_, &TitleWatcher::titleChanged, this, &frmMain::onDocumentTitle);
+
+    WebBrowser1->lower();
+    StatusBar1->raise();
+    Frame1->raise();
+    placeStatusBar();
+
+    // The page must go before WebEngine's profile does, and that cannot happen inside the
+    // page's own signals, so it goes when the event loop has finished.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        delete titles_;
+        titles_ = nullptr;
+        delete WebBrowser1;
+        WebBrowser1 = nullptr;
+    });
+}
+
+void frmMain::Show()
+{
+    if (!loaded_) {
+        try {
+            onLoad();
+        } catch (const std::exception& error) {
+            // Start-up has no way round a failed step: say so and end.
+            platform::showInformation(nullptr, kMessageCaption,
+                                      QString::fromUtf16(u"主窗口无法启动：") + QString::fromLocal8Bit(error.what()));
+            ender_(1);
+            return;
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+    qCInfo(lcWindows).noquote() << "main window shown: title=" + windowTitle();
+    applyResizeRule();
+    reportSize();
+    // A window manager adds its frame only after showing; check the outer size again then.
+    QTimer::singleShot(0, this, [this] {
+        applyResizeRule();
+        reportSize();
+    });
+}
+
+void frmMain::onLoad()
+{
+    loaded_ = true;
+    isChat = false;
+    buildControls();
+    InitialForm();
+}
+
+void frmMain::InitialForm()
+{
+    if (!WebBrowser1)
+        buildControls();
+
+    // 1.
+    WebBrowser1->move(0, 0);
+    // 2.
+    setOuterSize(outerSize().width(), kStartHeight);
+    // 3. Centred with the width as it is now, before step 7 changes it.
+    const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+    const QSize outer = outerSize();
+    move(screen.x() + (screen.width() - outer.width()) / 2, screen.y() + (screen.height() - outer.height()) / 2);
+    // 4. The browser is as high as the whole window and reaches under the status bar.
+    WebBrowser1->resize(kBrowserWidth, outerSize().height());
+    // 5. Silent: SilentPage shows no dialogs.
+    // 6.
+    WebBrowser1->move(WebBrowser1->x(), 0);
+    // 7. Sets off the resize rule.
+    setOuterSize(kStartWidth, outerSize().height());
+    applyResizeRule();
+    // 8.
+    Frame1->move(Frame1->x(), StatusBar1->y() + kLinkFrameBelowStatusTop);
+    // 9.
+    setWindowTitle(kCaptionPrefix + loginTitle());
+    // 10.
+    const std::u16string summary = getContactInfo(loginMember().toStdU16String());
+    const QString status = ownershipLine() + QString::fromStdU16String(summary);
+    StatusBar1->showMessage(status);
+    qCInfo(lcWindows).noquote() << "main window status: " + status;
+    // 11.
+    const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")
+                            + Copyright;
+    qCInfo(lcWindows).noquote() << "main window navigate: " + address;
+    WebBrowser1->load(QUrl(address));
+}
+
+std::u16string frmMain::getContactInfo(const std::u16string& member)
+{
+    return mainlogic::getContactInfo(member, contactHost_.toStdU16String(), contactRequest_);
+}
+
+QSize frmMain::outerSize() const
+{
+    return frameGeometry().size();
+}
+
+void frmMain::setOuterSize(int width, int height)
+{
+    const QSize frame = frameGeometry().size() - size();
+    resize(width - frame.width(), height - frame.height());
+}
+
+void frmMain::placeStatusBar()
+{
+    if (!StatusBar1)
+        return;
+    // Along the bottom edge, the link 60 twips below its top.
+    StatusBar1->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
+    Frame1->move(Frame1->x(), StatusBar1->y() + kLinkFrameBelowStatusTop);
+}
+
+void frmMain::applyResizeRule()
+{
+    if (enforcingSize_ || isMinimized())
+        return;
+    if (outerSize() != QSize(kOuterWidth, kOuterHeight)) {
+        enforcingSize_ = true;
+        setOuterSize(kOuterWidth, kOuterHeight);
+        enforcingSize_ = false;
+        placeStatusBar();
+        if (isVisible())
+            reportSize();
+    }
+}
+
+void frmMain::reportSize()
+{
+    const QSize outer = outerSize();
+    if (outer == lastReportedSize_)
+        return;
+    lastReportedSize_ = outer;
+    qCInfo(lcWindows).noquote() << QStringLiteral("main window size: %1x%2").arg(outer.width()).arg(outer.height());
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeStatusBar();
+    if (loaded_)
+        applyResizeRule();
+}
+
+void frmMain::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    // The frame a window manager adds shows up with a move, not a resize.
+    if (loaded_ && isVisible())
+        applyResizeRule();
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !loaded_)
+        return;
+    const Qt::WindowStates big = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (windowState() & big) {
+        // Not maximisable: a window manager that offers it anyway gets the size put back.
+        QTimer::singleShot(0, this, [this, big] {
+            setWindowState(windowState() & ~big);
+            applyResizeRule();
+        });
+    } else {
+        applyResizeRule();
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == lnkLeaveWord && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && lnkLeaveWord->rect().contains(mouse->position().toPoint())) {
+            const std::u16string address = loginLeaveUrl().toStdU16String();
+            opener_(address);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (!unloading_)
+        onUnload();
+}
+
+void frmMain::onUnload()
+{
+    if (unloading_)
+        return;
+    unloading_ = true;
+    if (titles_)
+        titles_->stop();
+    if (WebBrowser1)
+        WebBrowser1->page()->triggerAction(QWebEnginePage::Stop);
+
+    // Every other window, last to first, then this one.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget* window = *it;
+        if (window != this && window->isVisible())
+            window->close();
+    }
+    close();
+    qCInfo(lcWindows) << "main window unloaded";
+    ender_(0);
+}
+
+void frmMain::onDocumentTitle(const QString& title)
+{
+    qCInfo(lcWindows).noquote() << "page title: " + title;
+    if (unloading_)
+        return;
+    mainlogic::onTitleChange(title.toStdU16String(), isChat, *this);
+}
+
+bool frmMain::confirmExit()
+{
+    const bool ok = platform::askOkCancel(this, kMessageCaption, kExitQuestion);
+    qCInfo(lcWindows) << (ok ? "exit confirmation: ok" : "exit confirmation: cancel");
+    return ok;
+}
+
+void frmMain::unload()
+{
+    onUnload();
+}
+
+void frmMain::setDocumentTitle(std::u16string_view title)
+{
+    if (!WebBrowser1 || unloading_)
+        return;
+    const QString text = fromView(title);
+    WebBrowser1->page()->runJavaScript(QStringLiteral("document.title = %1;").arg(jsString(text)));
+    if (title == mainlogic::kProductTitle)
+        qCInfo(lcWindows) << "document title reset";
+}
+
+void frmMain::commandReceived(std::u16string_view command)
+{
+    qCInfo(lcWindows).noquote() << "page command: " + fromView(command);
+}
+
+void frmMain::chatFlagSet()
+{
+    qCInfo(lcWindows) << "chat flag set";
+}
+
+} // namespace talvo

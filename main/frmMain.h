@@ -1,0 +1,134 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string_view>
+
+#include "main/LoginView.h"
+#include "main/logic/CommandBridge.h"
+#include "main/logic/ContactInfo.h"
+
+class QFrame;
+class QLabel;
+class QStatusBar;
+class QWebEngineView;
+
+namespace talvo {
+
+class TitleWatcher;
+
+// Window measures are designed in twips; 15 twips make a logical pixel, rounded to nearest.
+constexpr int twipsToPixels(int twips) { return (twips * 2 + 15) / 30; }
+
+// The window the user works in: the web application in an embedded browser, the edition
+// in the title bar, the ownership line and the member's contact summary in the status
+// bar. Pages command it through their document title ("VB:..."). Closing it ends the
+// program.
+class frmMain : public QWidget, private mainlogic::BridgeActions {
+    Q_OBJECT
+public:
+    // The program's one main window: created on first use (after the QApplication),
+    // neither loaded nor shown by that, and never destroyed before the process ends.
+    static frmMain& instance();
+
+    // Tests make their own windows; the program only ever uses instance().
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Hand-over fields, written by the login window before Show(). Assigning them does
+    // nothing else.
+    bool isLogin = false;
+    bool isChat = false;
+    QString Code;
+    QString VisitUrl;
+    QString Copyright;
+
+    // Where the edition caption, member code, application address and leave-message page
+    // come from (the login window). Without one they read as empty text.
+    void setLoginView(const LoginView* view);
+    // Host of the contact summary lookup, no scheme. Empty by default: the lookup then
+    // fails at once and the status bar shows the ownership line alone.
+    void setContactHost(const QString& host);
+
+    // Modeless: loads the window on the first call (isChat = false, InitialForm), then
+    // shows it. Returns at once.
+    void Show();
+    bool isLoaded() const { return loaded_; }
+
+    // The whole start-up layout and the first navigation.
+    void InitialForm();
+
+    // Fixed sizes, in logical pixels.
+    static constexpr int kOuterWidth = twipsToPixels(15170);  // 1011
+    static constexpr int kOuterHeight = twipsToPixels(11500); // 767
+    static constexpr int kLinkFrameBelowStatusTop = twipsToPixels(60);
+
+    // The line in front of the contact summary; ends in two spaces.
+    static const QString& ownershipLine();
+
+    // Seams. The defaults end the process, make the one contact request through xmlHttp
+    // and open the system browser.
+    using ProcessEnder = std::function<void(int status)>;
+    using BrowserOpener = std::function<bool(std::u16string_view address)>;
+    void setProcessEnder(ProcessEnder ender);
+    void setContactRequest(mainlogic::ContactRequest request);
+    void setBrowserOpener(BrowserOpener opener);
+
+    // The default ProcessEnder: leaves the event loop with status and, should the loop
+    // not let go (a busy browser, no loop running yet), ends the process after grace
+    // milliseconds regardless.
+    static void endProcess(int status, int graceMs = 5000);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void onLoad();
+    void onUnload();
+    void onDocumentTitle(const QString& title);
+
+    // What the command bridge does through this window.
+    bool confirmExit() override;
+    void unload() override;
+    void setDocumentTitle(std::u16string_view title) override;
+    void commandReceived(std::u16string_view command) override;
+    void chatFlagSet() override;
+    std::u16string getContactInfo(const std::u16string& member);
+
+    QSize outerSize() const;
+    void setOuterSize(int width, int height);
+    void placeStatusBar();
+    void applyResizeRule();
+    void reportSize();
+
+    QString loginTitle() const;
+    QString loginMember() const;
+    QString loginVisitUrl() const;
+    QString loginLeaveUrl() const;
+
+    const LoginView* login_ = nullptr;
+    QString contactHost_; // the private lookup host
+    bool loaded_ = false;
+    bool unloading_ = false;
+    bool enforcingSize_ = false;
+    QSize lastReportedSize_;
+
+    ProcessEnder ender_;
+    mainlogic::ContactRequest contactRequest_;
+    BrowserOpener opener_;
+
+    QWebEngineView* WebBrowser1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QFrame* Frame1 = nullptr;
+    QLabel* lnkLeaveWord = nullptr;
+    TitleWatcher* titles_ = nullptr;
+};
+
+} // namespace talvo

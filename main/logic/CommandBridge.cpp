@@ -1,0 +1,53 @@
+#include "CommandBridge.h"
+
+#include "Text.h"
+
+namespace talvo::mainlogic {
+
+namespace {
+constexpr std::u16string_view kPrefix = u"VB:";
+}
+
+bool isPageCommand(std::u16string_view title)
+{
+    return title.size() >= kPrefix.size() && upperCase(title.substr(0, kPrefix.size())) == kPrefix;
+}
+
+std::u16string pageCommand(std::u16string_view title)
+{
+    return replaceAll(upperCase(title), kPrefix, u"");
+}
+
+BridgeOutcome onTitleChange(std::u16string_view title, bool& isChat, BridgeActions& actions)
+{
+    if (!isPageCommand(title))
+        return BridgeOutcome::Ignored;
+
+    const std::u16string command = pageCommand(title);
+    actions.commandReceived(command);
+
+    if (command == u"IMPPHONE") {
+        // Known to the pages, nothing for us to do.
+    } else if (command == u"EXIT") {
+        if (actions.confirmExit()) {
+            actions.unload();
+            return BridgeOutcome::Ended;
+        }
+    } else if (command == u"LOGINOK") {
+        actions.setDocumentTitle(kProductTitle);
+    } else if (command == u"EXITOK") {
+        actions.unload();
+        return BridgeOutcome::Ended;
+    }
+
+    if (!isChat && command.find(u"CHAT") != std::u16string::npos
+        && command.find(u'|') != std::u16string::npos) {
+        isChat = true;
+        actions.chatFlagSet();
+    }
+
+    actions.setDocumentTitle(kProductTitle);
+    return BridgeOutcome::Handled;
+}
+
+} // namespace talvo::mainlogic
