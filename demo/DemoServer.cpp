@@ -1,0 +1,548 @@
+#include "demo/DemoServer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include <httplib.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "demo/WebAssets.h"
+
+namespace talvo::demo {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr const char* kText = "text/plain; charset=utf-8";
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+// A held ("silent") request gives up after this long even if nobody stops the server.
+constexpr milliseconds kLongestHold{120000};
+// The huge contact answer: comfortably over the client's 16 MiB cap.
+constexpr std::size_t kHugeBodyBytes = (16u << 20) + (1u << 20);
+
+struct Member {
+    std::string_view code;
+    std::string_view contact;
+};
+constexpr Member kMembers[] = {
+    {"qv1", "contact:王芳 tel:010-62345678 qq:84512367 mobilephone:13912345678"},
+    {"test", "contact:李明 tel:021-55501234 qq:10293847 mobilephone:13800138000"},
+};
+
+const Member* findMember(std::string_view code)
+{
+    for (const Member& member : kMembers)
+        if (member.code == code)
+            return &member;
+    return nullptr;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string percentDecode(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '+') {
+            out.push_back(' ');
+        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0
+                   && hexValue(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string replaceAll(std::string text, std::string_view from, std::string_view to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::string contentType(std::string_view name)
+{
+    const auto ends = [name](std::string_view suffix) {
+        return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
+    };
+    if (ends(".html"))
+        return kHtml;
+    if (ends(".css"))
+        return "text/css; charset=utf-8";
+    if (ends(".js"))
+        return "text/javascript; charset=utf-8";
+    if (ends(".svg"))
+        return "image/svg+xml";
+    return "application/octet-stream";
+}
+
+// Adds invalid UTF-8 to a body: a stray byte, a lead byte without its continuation,
+// and a sequence cut short at the end.
+std::string withInvalidUtf8(const std::string& body) { return body + " \xFF\xC3(\xE4\xB8"; }
+
+// The client always appends "?rnm=N&" to addresses that already carry a query, so its
+// request targets hold a second "?", which the HTTP library refuses outright. This stream
+// hides every "?" after the first one of a request line behind kHiddenQuestion (a control
+// byte no well-formed target carries) and the server shows the target as received again.
+constexpr char kHiddenQuestion = '\x01';
+
+std::string receivedTarget(std::string target)
+{
+    std::replace(target.begin(), target.end(), kHiddenQuestion, '?');
+    return target;
+}
+
+bool waitFor(int fd, short events, int timeoutMs)
+{
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        const int n = ::poll(&entry, 1, timeoutMs);
+        if (n >= 0 || errno != EINTR)
+            return n > 0;
+    }
+}
+
+class RequestLineStream : public httplib::Stream {
+public:
+    RequestLineStream(int fd, milliseconds readTimeout, milliseconds writeTimeout)
+        : fd_(fd), readTimeoutMs_(static_cast<int>(readTimeout.count())),
+          writeTimeoutMs_(static_cast<int>(writeTimeout.count()))
+    {
+    }
+
+    void beginRequest()
+    {
+        inRequestLine_ = true;
+        seenQuestion_ = false;
+    }
+    bool hasBuffered() const { return begin_ < end_; }
+
+    bool is_readable() const override { return hasBuffered() || waitFor(fd_, POLLIN, readTimeoutMs_); }
+    bool is_writable() const override { return waitFor(fd_, POLLOUT, writeTimeoutMs_); }
+
+    ssize_t read(char* ptr, size_t size) override
+    {
+        if (!hasBuffered()) {
+            if (!waitFor(fd_, POLLIN, readTimeoutMs_))
+                return -1;
+            const ssize_t n = ::recv(fd_, buffer_, sizeof buffer_, 0);
+            if (n <= 0)
+                return n;
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(n);
+        }
+        const std::size_t count = std::min(size, end_ - begin_);
+        std::memcpy(ptr, buffer_ + begin_, count);
+        begin_ += count;
+        for (std::size_t i = 0; i < count && inRequestLine_; ++i) {
+            if (ptr[i] == '\n')
+                inRequestLine_ = false;
+            else if (ptr[i] == '?' && std::exchange(seenQuestion_, true))
+                ptr[i] = kHiddenQuestion;
+        }
+        return static_cast<ssize_t>(count);
+    }
+
+    ssize_t write(const char* ptr, size_t size) override
+    {
+        if (!waitFor(fd_, POLLOUT, writeTimeoutMs_))
+            return -1;
+        return ::send(fd_, ptr, size, MSG_NOSIGNAL);
+    }
+
+    void get_remote_ip_and_port(std::string& ip, int& port) const override { address(false, ip, port); }
+    void get_local_ip_and_port(std::string& ip, int& port) const override { address(true, ip, port); }
+    socket_t socket() const override { return fd_; }
+
+private:
+    void address(bool local, std::string& ip, int& port) const
+    {
+        sockaddr_storage storage{};
+        socklen_t length = sizeof storage;
+        auto* raw = reinterpret_cast<sockaddr*>(&storage);
+        if ((local ? ::getsockname(fd_, raw, &length) : ::getpeername(fd_, raw, &length)) != 0)
+            return;
+        char host[NI_MAXHOST];
+        if (::getnameinfo(raw, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+            return;
+        ip = host;
+        port = ntohs(storage.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(raw)->sin6_port
+                                                   : reinterpret_cast<sockaddr_in*>(raw)->sin_port);
+    }
+
+    int fd_;
+    int readTimeoutMs_;
+    int writeTimeoutMs_;
+    char buffer_[4096];
+    std::size_t begin_ = 0, end_ = 0;
+    bool inRequestLine_ = true;
+    bool seenQuestion_ = false;
+};
+
+// The library's server with its connection loop run over RequestLineStream.
+class TolerantServer : public httplib::Server {
+private:
+    bool process_and_close_socket(socket_t fd) override
+    {
+        RequestLineStream stream(fd, std::chrono::seconds(read_timeout_sec_),
+                                 std::chrono::seconds(write_timeout_sec_));
+        for (std::size_t count = keep_alive_max_count_; count > 0 && nextRequestArrives(stream, fd); --count) {
+            stream.beginRequest();
+            bool connectionClosed = false;
+            const bool ok = process_request(stream, count == 1, connectionClosed, [](httplib::Request&) {});
+            if (!ok || connectionClosed)
+                break;
+        }
+        ::shutdown(fd, SHUT_RDWR);
+        ::close(fd);
+        return true;
+    }
+
+    // An idle keep-alive connection waits in short steps so stopping is never held up.
+    bool nextRequestArrives(const RequestLineStream& stream, int fd) const
+    {
+        if (stream.hasBuffered())
+            return true;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
+        while (svr_sock_ != INVALID_SOCKET && std::chrono::steady_clock::now() < deadline)
+            if (waitFor(fd, POLLIN, 100))
+                return true;
+        return false;
+    }
+};
+
+} // namespace
+
+std::string queryValue(std::string_view target, std::string_view key)
+{
+    const auto question = target.find('?');
+    if (question == std::string_view::npos)
+        return {};
+    std::string_view query = target.substr(question + 1);
+    while (!query.empty()) {
+        const auto amp = query.find('&');
+        const std::string_view pair = query.substr(0, amp);
+        const auto equals = pair.find('=');
+        if (equals != std::string_view::npos && pair.substr(0, equals) == key)
+            return percentDecode(pair.substr(equals + 1));
+        if (amp == std::string_view::npos)
+            break;
+        query.remove_prefix(amp + 1);
+    }
+    return {};
+}
+
+std::string editionName(std::string_view cp)
+{
+    if (cp == "1")
+        return "Alderan";
+    if (cp == "9")
+        return "Birsel";
+    if (cp == "0")
+        return "Cedrow";
+    return "未知版本";
+}
+
+std::string htmlEscape(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+struct DemoServer::Impl {
+    DemoOptions options;
+    std::FILE* log;
+    TolerantServer server;
+    int port = -1;
+
+    std::mutex logMutex;
+    std::mutex mutex;  // guards stopping, titles
+    std::condition_variable wake;
+    bool stopping = false;
+    std::deque<std::string> titles;
+    std::atomic<int> checkCodeRequests{0};
+
+    Impl(DemoOptions o, std::FILE* f) : options(o), log(f) {}
+
+    void logRequest(const httplib::Request& request)
+    {
+        if (request.path == "/demo/next-title")
+            return;  // polled five times a second by every open page
+        std::lock_guard lock(logMutex);
+        std::fprintf(log, "%s %s\n", request.method.c_str(), receivedTarget(request.target).c_str());
+        std::fflush(log);
+    }
+
+    // Waits up to duration; false when the server is stopping.
+    bool pause(milliseconds duration)
+    {
+        std::unique_lock lock(mutex);
+        return !wake.wait_for(lock, duration, [this] { return stopping; });
+    }
+
+    bool isStopping()
+    {
+        std::lock_guard lock(mutex);
+        return stopping;
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        server.stop();
+    }
+
+    std::string ownAddress() const { return "127.0.0.1:" + std::to_string(port); }
+
+    // ---- the three services ----
+
+    std::string checkCode()
+    {
+        const int n = checkCodeRequests.fetch_add(1);
+        if (n < options.shortCheckCodes)
+            return "err";
+        // Eight characters that change from request to request; nobody reads them.
+        static constexpr char kAlphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+        std::uint32_t x = 0x9E3779B9u * static_cast<std::uint32_t>(n + 1);
+        std::string code;
+        for (int i = 0; i < 8; ++i) {
+            x ^= x >> 13;
+            x *= 0x5BD1E995u;
+            code.push_back(kAlphabet[x % 32]);
+        }
+        return code;
+    }
+
+    std::string visitUrl(const httplib::Request& request)
+    {
+        const std::string member = queryValue(receivedTarget(request.target), "member");
+        if (options.noAddress || !findMember(member))
+            return "mireth_url:null";
+        return "mireth_url:" + ownAddress();
+    }
+
+    std::string contact(const httplib::Request& request)
+    {
+        const Member* member = findMember(queryValue(receivedTarget(request.target), "memberid"));
+        return member ? std::string(member->contact) : "null";
+    }
+
+    void answerService(std::string body, bool isContact, httplib::Response& response)
+    {
+        response.set_header("Cache-Control", "no-store");
+        if (options.delay.count() > 0 && !pause(options.delay)) {
+            response.status = 503;
+            return;
+        }
+        if (options.silent) {
+            pause(kLongestHold);
+            response.status = 503;
+            return;
+        }
+        if (options.notFound) {
+            response.status = 404;
+            response.set_content(notFoundPage(), kHtml);
+            return;
+        }
+        if (options.invalidUtf8)
+            body = withInvalidUtf8(body);
+        if (options.hugeBody && isContact) {
+            response.set_chunked_content_provider(kText, [this](std::size_t offset, httplib::DataSink& sink) {
+                if (isStopping())
+                    return false;
+                if (offset >= kHugeBodyBytes) {
+                    sink.done();
+                    return true;
+                }
+                static const std::string block = [] {
+                    std::string line = "contact:王芳 tel:010-62345678 qq:84512367 mobilephone:13912345678\n";
+                    std::string out;
+                    while (out.size() < 64 * 1024)
+                        out += line;
+                    return out;
+                }();
+                return sink.write(block.data(), block.size());
+            });
+            return;
+        }
+        if (options.drip.count() > 0 || options.closeMidBody) {
+            auto shared = std::make_shared<const std::string>(std::move(body));
+            const std::size_t limit = options.closeMidBody ? shared->size() / 2 : shared->size();
+            const milliseconds drip = options.drip;
+            response.set_content_provider(
+                shared->size(), kText,
+                [this, shared, limit, drip](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                    if (offset >= limit)
+                        return false;  // closes the connection short of the announced length
+                    if (drip.count() == 0)
+                        return sink.write(shared->data() + offset, limit - offset);
+                    if (offset > 0 && !pause(drip))
+                        return false;
+                    return sink.write(shared->data() + offset, 1);
+                });
+            return;
+        }
+        response.set_content(body, kText);
+    }
+
+    // ---- pages ----
+
+    static std::string notFoundPage()
+    {
+        const auto page = webAsset("404.html");
+        return page ? std::string(*page) : std::string("<!DOCTYPE html><title>404</title>");
+    }
+
+    bool servePage(std::string_view asset, const httplib::Request& request, httplib::Response& response)
+    {
+        const auto data = webAsset(asset);
+        if (!data)
+            return false;
+        std::string text(*data);
+        if (asset == "login.html" || asset == "home.html") {
+            const std::string cp = queryValue(receivedTarget(request.target), "cp");
+            text = replaceAll(std::move(text), "{{EDITION}}", htmlEscape(editionName(cp)));
+            text = replaceAll(std::move(text), "{{CP}}", htmlEscape(cp));
+            text = replaceAll(std::move(text), "{{AUTO_SIGN_IN}}", options.autoSignIn ? "1" : "0");
+        }
+        response.set_header("Cache-Control", "no-store");
+        response.set_content(text, contentType(asset).c_str());
+        return true;
+    }
+
+    void route(const httplib::Request& request, httplib::Response& response)
+    {
+        const std::string& path = request.path;
+        if (path == "/soft!code.action")
+            return answerService(checkCode(), false, response);
+        if (path == "/softcheck!geturl.action")
+            return answerService(visitUrl(request), false, response);
+        if (path == "/softcheck!contact.action")
+            return answerService(contact(request), true, response);
+
+        if (path == "/demo/push-title") {
+            const std::string text = queryValue(receivedTarget(request.target), "text");
+            {
+                std::lock_guard lock(mutex);
+                titles.push_back(text);
+            }
+            response.set_content("queued\n", kText);
+            return;
+        }
+        if (path == "/demo/next-title") {
+            response.set_header("Cache-Control", "no-store");
+            std::lock_guard lock(mutex);
+            if (titles.empty()) {
+                response.status = 204;
+                return;
+            }
+            response.set_content(titles.front(), kText);
+            titles.pop_front();
+            return;
+        }
+        if (path == "/demo/leave" && request.method == "POST") {
+            response.set_content("ok\n", kText);
+            return;
+        }
+
+        if (path == "/" && servePage("index.html", request, response))
+            return;
+        if (path == "/ui/common/login.jsp" && servePage("login.html", request, response))
+            return;
+        if (path == "/ui/common/home.jsp" && servePage("home.html", request, response))
+            return;
+        if (path == "/leave.html" && servePage("leave.html", request, response))
+            return;
+        static constexpr std::string_view kStatic = "/ui/static/";
+        if (path.rfind(kStatic, 0) == 0) {
+            const std::string name = path.substr(kStatic.size());
+            if (name.find('/') == std::string::npos && name.find(".html") == std::string::npos
+                && servePage(name, request, response))
+                return;
+        }
+        response.status = 404;
+        response.set_content(notFoundPage(), kHtml);
+    }
+};
+
+DemoServer::DemoServer(DemoOptions options, std::FILE* log) : impl_(std::make_unique<Impl>(options, log))
+{
+    httplib::Server& server = impl_->server;
+    // Pages keep connections alive and silent requests hold theirs: more workers than
+    // the library's default so neither starves the other.
+    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+    server.set_keep_alive_timeout(2);
+    server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+        impl_->logRequest(request);
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+        impl_->route(request, response);
+    };
+    server.Get(".*", handler);
+    server.Post(".*", handler);
+}
+
+DemoServer::~DemoServer() = default;
+
+int DemoServer::bind()
+{
+    Impl& impl = *impl_;
+    if (impl.options.port == 0)
+        impl.port = impl.server.bind_to_any_port("127.0.0.1");
+    else
+        impl.port = impl.server.bind_to_port("127.0.0.1", impl.options.port) ? impl.options.port : -1;
+    return impl.port;
+}
+
+bool DemoServer::serve()
+{
+    if (impl_->port < 0)
+        return false;
+    return impl_->server.listen_after_bind() || impl_->isStopping();
+}
+
+void DemoServer::stop() { impl_->stop(); }
+
+} // namespace talvo::demo
