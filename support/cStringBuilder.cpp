@@ -1,5 +1,7 @@
 #include "support/cStringBuilder.h"
 
+#include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -43,7 +45,63 @@ int32_t toBytes(int64_t characters)
     return static_cast<int32_t>(bytes);
 }
 
+// Blanks in 8-byte stores: the fill runs once per chunk of growth.
+void fillBlanks(char16_t* at, std::size_t count)
+{
+    constexpr uint64_t kFourBlanks = 0x0020002000200020ULL;
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4)
+        std::memcpy(at + i, &kFourBlanks, sizeof kFourBlanks);
+    for (; i < count; ++i)
+        at[i] = u' ';
+}
+
 } // namespace
+
+void cStringBuilder::FreeBuffer::operator()(char16_t* buffer) const noexcept { std::free(buffer); }
+
+cStringBuilder::cStringBuilder(const cStringBuilder& other) : lChunkBytes(other.lChunkBytes)
+{
+    if (other.lCapacityBytes == 0)
+        return;
+    const auto units = static_cast<std::size_t>(other.lCapacityBytes / 2);
+    sBuffer.reset(static_cast<char16_t*>(std::malloc(units * 2)));
+    if (!sBuffer)
+        raise(kOutOfMemory);
+    std::memcpy(sBuffer.get(), other.sBuffer.get(), units * 2);
+    allocatedUnits_ = units;
+    lUsedBytes = other.lUsedBytes;
+    lCapacityBytes = other.lCapacityBytes;
+}
+
+cStringBuilder& cStringBuilder::operator=(const cStringBuilder& other)
+{
+    if (this != &other) {
+        cStringBuilder copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+cStringBuilder::cStringBuilder(cStringBuilder&& other) noexcept
+    : sBuffer(std::move(other.sBuffer)), lChunkBytes(other.lChunkBytes), lUsedBytes(other.lUsedBytes),
+      lCapacityBytes(other.lCapacityBytes), allocatedUnits_(other.allocatedUnits_)
+{
+    other.Clear();
+}
+
+cStringBuilder& cStringBuilder::operator=(cStringBuilder&& other) noexcept
+{
+    if (this != &other) {
+        sBuffer = std::move(other.sBuffer);
+        lChunkBytes = other.lChunkBytes;
+        lUsedBytes = other.lUsedBytes;
+        lCapacityBytes = other.lCapacityBytes;
+        allocatedUnits_ = other.allocatedUnits_;
+        other.Clear();
+    }
+    return *this;
+}
 
 void cStringBuilder::ChunkSize(int32_t iChunkSize)
 {
@@ -56,7 +114,9 @@ void cStringBuilder::ChunkSize(int32_t iChunkSize)
 
 std::u16string cStringBuilder::toString() const
 {
-    return sBuffer.substr(0, static_cast<std::size_t>(lUsedBytes / 2));
+    if (lUsedBytes == 0)
+        return {};
+    return std::u16string(sBuffer.get(), static_cast<std::size_t>(lUsedBytes / 2));
 }
 
 int32_t cStringBuilder::grownCapacity(int64_t neededBytes) const
@@ -78,14 +138,23 @@ void cStringBuilder::growTo(int32_t newCapacityBytes)
 {
     if (newCapacityBytes <= lCapacityBytes)
         return;
-    try {
-        sBuffer.append(static_cast<std::size_t>((newCapacityBytes - lCapacityBytes) / 2), u' ');
-    } catch (const std::bad_alloc&) {
-        // append() leaves the string as it was.
-        raise(kOutOfMemory);
-    } catch (const std::length_error&) {
-        raise(kOutOfMemory);
+    const auto units = static_cast<std::size_t>(newCapacityBytes / 2);
+    if (units > allocatedUnits_) {
+        std::size_t target = std::max(units, allocatedUnits_ * 2);
+        void* grown = std::realloc(sBuffer.get(), target * 2);
+        if (grown == nullptr && target > units) {
+            target = units;
+            grown = std::realloc(sBuffer.get(), target * 2);
+        }
+        // A failed realloc leaves the old block, and so the builder, as it was.
+        if (grown == nullptr)
+            raise(kOutOfMemory);
+        (void)sBuffer.release();
+        sBuffer.reset(static_cast<char16_t*>(grown));
+        allocatedUnits_ = target;
     }
+    const auto oldUnits = static_cast<std::size_t>(lCapacityBytes / 2);
+    fillBlanks(sBuffer.get() + oldUnits, units - oldUnits);
     lCapacityBytes = newCapacityBytes;
 }
 
@@ -97,13 +166,14 @@ void cStringBuilder::TheString(const std::u16string& sThis)
         return;
     }
     growTo(grownCapacity(n));
-    std::memcpy(sBuffer.data(), sThis.data(), static_cast<std::size_t>(n));
+    std::memcpy(sBuffer.get(), sThis.data(), static_cast<std::size_t>(n));
     lUsedBytes = n;
 }
 
 void cStringBuilder::Clear() noexcept
 {
-    std::u16string().swap(sBuffer);
+    sBuffer.reset();
+    allocatedUnits_ = 0;
     lUsedBytes = 0;
     lCapacityBytes = 0;
 }
@@ -122,7 +192,7 @@ void cStringBuilder::Append(const std::u16string& sThis)
     if (n == 0)
         return;
     growTo(grownCapacity(static_cast<int64_t>(lUsedBytes) + n));
-    std::memcpy(reinterpret_cast<char*>(sBuffer.data()) + lUsedBytes, sThis.data(), static_cast<std::size_t>(n));
+    std::memcpy(reinterpret_cast<char*>(sBuffer.get()) + lUsedBytes, sThis.data(), static_cast<std::size_t>(n));
     lUsedBytes += n;
 }
 
@@ -136,8 +206,10 @@ void cStringBuilder::Insert(int32_t iIndex, const std::u16string& sThis)
     if (at > lUsedBytes)
         raise(RuntimeError::kSubscriptOutOfRange);
     const int32_t n = byteCount(sThis);
+    if (n == 0)
+        return;
     growTo(grownCapacity(static_cast<int64_t>(lUsedBytes) + n));
-    char* base = reinterpret_cast<char*>(sBuffer.data());
+    char* base = reinterpret_cast<char*>(sBuffer.get());
     std::memmove(base + at + n, base + at, static_cast<std::size_t>(lUsedBytes - at));
     std::memcpy(base + at, sThis.data(), static_cast<std::size_t>(n));
     lUsedBytes += n;
@@ -158,7 +230,9 @@ void cStringBuilder::Remove(int32_t iIndex, int32_t lLen)
     const int32_t end = toBytes(endIndex);
     if (end > lUsedBytes)
         raise(RuntimeError::kSubscriptOutOfRange);
-    char* base = reinterpret_cast<char*>(sBuffer.data());
+    if (end == at)
+        return;
+    char* base = reinterpret_cast<char*>(sBuffer.get());
     std::memmove(base + at, base + end, static_cast<std::size_t>(lUsedBytes - end));
     lUsedBytes -= end - at;
 }
@@ -175,7 +249,7 @@ int32_t cStringBuilder::Find(std::u16string sToFind, int32_t lStartIndex, int32_
 
 int32_t cStringBuilder::findExact(const std::u16string& needle, int32_t from) const
 {
-    const std::u16string_view text(sBuffer.data(), static_cast<std::size_t>(Length()));
+    const std::u16string_view text(sBuffer.get(), static_cast<std::size_t>(Length()));
     const std::size_t at = text.find(needle, static_cast<std::size_t>(from - 1));
     return at == std::u16string_view::npos ? 0 : static_cast<int32_t>(at) + 1;
 }
@@ -222,7 +296,7 @@ int32_t cStringBuilder::findFolded(const std::u16string& needle, int32_t from) c
     for (int32_t i = from - 1; i < length;) {
         const int32_t start = i;
         UChar32 c;
-        U16_NEXT(sBuffer.data(), i, length, c);
+        U16_NEXT(sBuffer.get(), i, length, c);
         foldInto(c, folded);
         origin.resize(folded.size(), start);
     }
@@ -246,12 +320,13 @@ void cStringBuilder::HeapMinimize()
     // As many whole chunks as leave more than nothing and at most one chunk spare.
     const int64_t chunks = (spare - lChunkBytes + lChunkBytes - 1) / lChunkBytes;
     const int32_t capacity = static_cast<int32_t>(lCapacityBytes - chunks * lChunkBytes);
-    try {
-        // A fresh string of the exact size, so the memory really goes back.
-        std::u16string trimmed(sBuffer, 0, static_cast<std::size_t>(capacity / 2));
-        sBuffer.swap(trimmed);
-    } catch (const std::bad_alloc&) {
-        raise(kOutOfMemory);
+    const auto units = static_cast<std::size_t>(capacity / 2);
+    // Shrinking in place cannot lose data; should realloc refuse, the larger block
+    // simply stays.
+    if (void* trimmed = std::realloc(sBuffer.get(), units * 2)) {
+        (void)sBuffer.release();
+        sBuffer.reset(static_cast<char16_t*>(trimmed));
+        allocatedUnits_ = units;
     }
     lCapacityBytes = capacity;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace talvo {
@@ -16,6 +18,12 @@ namespace talvo {
 class cStringBuilder {
 public:
     cStringBuilder() = default;
+    cStringBuilder(const cStringBuilder& other);
+    cStringBuilder& operator=(const cStringBuilder& other);
+    // The source is left empty, with its chunk size.
+    cStringBuilder(cStringBuilder&& other) noexcept;
+    cStringBuilder& operator=(cStringBuilder&& other) noexcept;
+    ~cStringBuilder() = default;
 
     int32_t Length() const noexcept { return lUsedBytes / 2; }
     int32_t Capacity() const noexcept { return lCapacityBytes / 2; }
@@ -60,18 +68,26 @@ private:
     // Capacity in bytes that holds neededBytes, grown from the current capacity by whole
     // chunks; error 6 when it does not fit in 32 bits.
     int32_t grownCapacity(int64_t neededBytes) const;
-    // Extends the buffer with blanks to newCapacityBytes (one reallocation at most).
+    // Extends the capacity with blanks to newCapacityBytes (one reallocation at most).
     void growTo(int32_t newCapacityBytes);
     int32_t findExact(const std::u16string& needle, int32_t from) const;
     int32_t findFolded(const std::u16string& needle, int32_t from) const;
 
-    // The buffer: its first lUsedBytes / 2 units are the text, the rest is spare.
-    // In-place moves work on offsets into it; no addresses are kept, so the
-    // 32-bit address arithmetic of old has no counterpart here.
-    std::u16string sBuffer;
+    struct FreeBuffer {
+        void operator()(char16_t* buffer) const noexcept;
+    };
+
+    // The buffer: its first lUsedBytes / 2 units are the text, up to lCapacityBytes / 2
+    // the spare capacity. In-place moves work on offsets into it; no addresses are
+    // kept, so there is no address arithmetic to get wrong with 64-bit pointers.
+    // The block itself is malloc'd so growth can use realloc (no copy for large
+    // blocks) and may be larger than the capacity: it grows at least twofold, which
+    // keeps long builds linear even with small chunks.
+    std::unique_ptr<char16_t[], FreeBuffer> sBuffer;
     int32_t lChunkBytes = 16384;
     int32_t lUsedBytes = 0;
     int32_t lCapacityBytes = 0;
+    std::size_t allocatedUnits_ = 0;
 };
 
 } // namespace talvo

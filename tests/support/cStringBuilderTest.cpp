@@ -92,6 +92,29 @@ TEST(StringBuilderTest, AppendVariants)
     EXPECT_EQ(b.toString(), u"xyzxyzxyzxyz");
 }
 
+TEST(StringBuilderTest, CopiesAreIndependentAndMovesEmptyTheSource)
+{
+    cStringBuilder a;
+    a.ChunkSize(4);
+    a.Append(u"abcdef");
+    a.Remove(3, 3);
+    cStringBuilder copy(a);
+    copy.Append(u"xyz");
+    EXPECT_EQ(a.toString(), u"abc");
+    EXPECT_EQ(snap(copy), (Snapshot{u"abcxyz", 6, 8, 4}));
+    copy = a;
+    EXPECT_EQ(snap(copy), snap(a));
+
+    cStringBuilder moved(std::move(a));
+    EXPECT_EQ(snap(moved), (Snapshot{u"abc", 3, 8, 4}));
+    EXPECT_EQ(snap(a), (Snapshot{u"", 0, 0, 4}));  // NOLINT(bugprone-use-after-move)
+    a.Append(u"again");
+    EXPECT_EQ(a.toString(), u"again");
+    moved = std::move(a);
+    EXPECT_EQ(moved.toString(), u"again");
+    EXPECT_EQ(a.Length(), 0);  // NOLINT(bugprone-use-after-move)
+}
+
 TEST(StringBuilderTest, TheStringKeepsCapacityAndReleasesOnEmpty)
 {
     cStringBuilder b;
