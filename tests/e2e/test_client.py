@@ -1,0 +1,199 @@
+"""End-to-end: the real client under Xvfb against the demo application server."""
+
+import os
+import re
+import time
+import unittest
+
+from harness import Session
+
+PRODUCT_TITLE = "“Zentarro”客户营销管理软件  - "
+NOTICE_CAPTION = "提示信息"
+LOGIN_CAPTION = "用户登录"
+START_TIMEOUT = 45  # WebEngine's first start under Xvfb on two cores takes a while
+
+
+def path_of(target):
+    return target.split("?", 1)[0]
+
+
+def contact_summary(answer):
+    """What the status bar shows after the ownership line for a contact answer."""
+    if "QQ" not in answer and "qq" not in answer:
+        return ""
+    text = answer.upper()
+    for key, label in (("CONTACT", " 联系人"), ("TEL", " 联系电话"), ("MOBILEPHONE", " 手机号码")):
+        text = text.replace(key, label)
+    return text
+
+
+class EditionStart(unittest.TestCase):
+    """talvo-qv: lookup requests, then the main window on the application's login page."""
+
+    def test_requests_window_and_normal_close(self):
+        with Session() as s:
+            qv = s.start("talvo-qv")
+            _, title = qv.diag("main window shown: title=", START_TIMEOUT)
+            self.assertEqual(title, PRODUCT_TITLE + "Alderan")
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+
+            # The lookup, in order: check code(s), address for qv1, contact for qv1, then the
+            # browser on the edition's login page.
+            requests = s.server.requests()
+            paths = [path_of(t) for t in requests]
+            first_other = next(i for i, p in enumerate(paths) if p != "/soft!code.action")
+            self.assertGreaterEqual(first_other, 1, requests)
+            self.assertLessEqual(first_other, 11, requests)
+            self.assertEqual(paths[first_other:first_other + 3],
+                             ["/softcheck!geturl.action", "/softcheck!contact.action",
+                              "/ui/common/login.jsp"], requests)
+            self.assertTrue(requests[first_other].startswith(
+                "/softcheck!geturl.action?member=qv1&rnm="), requests[first_other])
+            self.assertTrue(requests[first_other + 1].startswith(
+                "/softcheck!contact.action?memberid=qv1&rnm="), requests[first_other + 1])
+            self.assertEqual(requests[first_other + 2], "/ui/common/login.jsp?cp=1")
+            # Every service request carries the helper's own cache-busting suffix.
+            for target in requests[:first_other + 2]:
+                self.assertRegex(target, r"\?rnm=\d{1,4}&$")
+
+            window = s.desktop.find_windows("Alderan", pid=qv.pid)[0]
+            self.assertEqual(s.desktop.window_name(window), PRODUCT_TITLE + "Alderan")
+            _, size = qv.diag("main window size: ", 5)
+            self.assertEqual(size, "1011x767")
+            _, _, width, height = s.desktop.geometry(window)
+            self.assertEqual((width, height), (1011, 767))
+
+            # The status bar: an ownership line ending in two blanks, then the contact summary
+            # made from what the server answers for qv1.
+            _, status = qv.diag("main window status: ", 5)
+            _, body = s.server.get("/softcheck!contact.action?memberid=qv1&rnm=1?rnm=1&")
+            summary = contact_summary(body.decode("utf-8"))
+            self.assertTrue(status.endswith(summary), (status, summary))
+            owner = status[:len(status) - len(summary)]
+            self.assertTrue(owner.endswith("  ") and owner.strip(), status)
+
+            # Closing the window the way a window manager does ends the program normally.
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+            qv.diag("main window unloaded", 1)
+
+
+class SecondInstance(unittest.TestCase):
+    def test_second_start_shows_notice_and_leaves_one_instance(self):
+        with Session() as s:
+            first = s.start("talvo-qv")
+            first.diag("main window shown", START_TIMEOUT)
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+            before = len(s.server.requests())
+
+            second = s.start("talvo-qv")
+            second.diag("second instance: notice shown", 30)
+            notice = s.desktop.find_windows(NOTICE_CAPTION, pid=second.pid)[0]
+            self.assertEqual(s.desktop.window_name(notice), NOTICE_CAPTION)
+            s.desktop.key("Return")
+            second.wait_exit(15)
+
+            self.assertTrue(first.running(), "the first instance ended")
+            # The second start made no lookup of its own.
+            lookups = [t for t in s.server.requests()[before:]
+                       if path_of(t).startswith(("/soft!", "/softcheck!"))]
+            self.assertEqual(lookups, [])
+            self.assertEqual(len(s.desktop.find_windows("Alderan")), 1)
+            self.assertNotIn("main window shown", "\n".join(second.diags()))
+
+
+class PlainStart(unittest.TestCase):
+    """Plain talvo names no edition: no request, the login window with Cedrow checked."""
+
+    def test_login_window_without_requests(self):
+        with Session() as s:
+            talvo = s.start("talvo")
+            _, checked = talvo.diag("login window shown, checked: ", START_TIMEOUT)
+            self.assertEqual(checked, "Cedrow")
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            x, y, width, height = s.desktop.geometry(window)
+            self.assertEqual((width, height), (509, 350))
+
+            # The skin is on screen: the dark title strip and the light edition frame area.
+            shot = s.desktop.screenshot(window, os.path.join(s.scratch, "login.ppm"))
+            pixels = read_ppm(shot)
+            self.assertLess(gray(pixels, 100, 12), 120)
+            self.assertGreater(gray(pixels, 440, 230), 200)
+
+            time.sleep(1)  # a late request would show up here
+            self.assertEqual(s.server.requests(), [])
+
+            # Its close picture ends the program.
+            s.desktop.click(x + 487, y + 9)
+            talvo.wait_exit(15)
+            self.assertEqual(s.server.requests(), [])
+
+
+class PageCommands(unittest.TestCase):
+    """The demo pages sign in by themselves; titles pushed to them become commands."""
+
+    def start_signed_in(self, s):
+        qv = s.start("talvo-qv")
+        qv.diag("main window shown", START_TIMEOUT)
+        at, _ = qv.diag("page command: LOGINOK", 40)
+        qv.diag("document title reset", 10, at)
+        return qv
+
+    def test_chat_then_exit_cancelled_then_confirmed(self):
+        with Session("--auto-sign-in") as s:
+            qv = self.start_signed_in(s)
+
+            s.server.push_title("VB:CHAT|42")
+            at, _ = qv.diag("page command: CHAT|42", 20)
+            qv.diag("chat flag set", 5, at)
+
+            s.server.push_title("VB:EXIT")
+            at, _ = qv.diag("page command: EXIT", 20, at)
+            notice = s.desktop.find_windows(NOTICE_CAPTION, pid=qv.pid)[0]
+            self.assertEqual(s.desktop.window_name(notice), NOTICE_CAPTION)
+            s.desktop.key("Escape")
+            at, _ = qv.diag("exit confirmation: cancel", 10, at)
+            qv.diag("document title reset", 10, at)
+            time.sleep(0.5)
+            self.assertTrue(qv.running(), "Cancel ended the program")
+
+            # The same command again is seen again, since the title was reset.
+            s.server.push_title("VB:EXIT")
+            at, _ = qv.diag("page command: EXIT", 20, at)
+            s.desktop.find_windows(NOTICE_CAPTION, pid=qv.pid)
+            s.desktop.key("Return")
+            qv.diag("exit confirmation: ok", 10, at)
+            self.assertEqual(qv.wait_exit(20), 0)
+            qv.diag("main window unloaded", 1, at)
+
+    def test_exitok_ends_without_asking(self):
+        with Session("--auto-sign-in") as s:
+            qv = self.start_signed_in(s)
+            s.server.push_title("VB:EXITOK")
+            self.assertEqual(qv.wait_exit(20), 0)
+            lines = "\n".join(qv.diags())
+            self.assertIn("page command: EXITOK", lines)
+            self.assertNotIn("exit confirmation", lines)
+
+
+def read_ppm(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    # Binary PPM: "P6", width, height, maxval, then exactly one blank before the pixels.
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not header:
+        raise ValueError(f"{path} is not an 8-bit binary PPM")
+    width, height = int(header.group(1)), int(header.group(2))
+    return width, height, data[header.end():]
+
+
+def gray(pixels, x, y):
+    width, _, raw = pixels
+    r, g, b = raw[(y * width + x) * 3:(y * width + x) * 3 + 3]
+    return (r * 11 + g * 16 + b * 5) // 32
+
+
+if __name__ == "__main__":
+    unittest.main()
