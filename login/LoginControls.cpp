@@ -1,0 +1,123 @@
+#include "login/LoginControls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+namespace talvo::login {
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+bool PictureBox::loadPicture(const QString& filePath)
+{
+    // Read afresh every time: the pictures on disk may be swapped while we run.
+    QPixmap picture;
+    if (!picture.load(filePath))
+        return false;
+    setPixmap(picture);
+    return true;
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    event->accept();
+    emit mouseMoved();
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    leftPressed_ = event->button() == Qt::LeftButton;
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    const bool click = leftPressed_ && event->button() == Qt::LeftButton
+                       && rect().contains(event->position().toPoint());
+    leftPressed_ = false;
+    if (click)
+        emit clicked();
+}
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent)
+{
+    setAttribute(Qt::WA_NoMousePropagation);
+}
+
+void ClickLabel::paintEvent(QPaintEvent*)
+{
+    if (text().isEmpty())
+        return;
+    int visible = height();
+    if (parentWidget())
+        visible = qMin(visible, parentWidget()->height() - y());
+    const QFontMetrics metrics(font());
+    const int baseline = qMax(1, qMin(metrics.ascent(), visible - 2));
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(QPoint(0, baseline), text());
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event)
+{
+    event->accept();
+    leftPressed_ = event->button() == Qt::LeftButton;
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    event->accept();
+    const bool click = leftPressed_ && event->button() == Qt::LeftButton
+                       && rect().contains(event->position().toPoint());
+    leftPressed_ = false;
+    if (click)
+        emit clicked();
+}
+
+VbCheckBox::VbCheckBox(const QString& caption, QWidget* parent) : QCheckBox(caption, parent)
+{
+    setAttribute(Qt::WA_NoMousePropagation);
+    connect(this, &QCheckBox::stateChanged, this, [this] { emit valueClicked(); });
+}
+
+int VbCheckBox::value() const
+{
+    switch (checkState()) {
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+void VbCheckBox::setValue(int value)
+{
+    switch (value) {
+    case 0:
+        setCheckState(Qt::Unchecked);
+        break;
+    case 1:
+        setCheckState(Qt::Checked);
+        break;
+    case 2:
+        setCheckState(Qt::PartiallyChecked);
+        break;
+    default:
+        break;
+    }
+}
+
+void VbCheckBox::nextCheckState()
+{
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+} // namespace talvo::login

@@ -1,0 +1,377 @@
+#include "login/frmLogin.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStringList>
+#include <cmath>
+#include <exception>
+
+#include "codec/Base64.h"
+#include "login/LoginControls.h"
+#include "login/StartupSplash.h"
+#include "login/logic/Edition.h"
+#include "main/frmMain.h"
+#include "platform/ProgramInfo.h"
+#include "platform/SystemBrowser.h"
+#include "platform/gui/Diagnostics.h"
+#include "platform/gui/MessageBox.h"
+
+namespace talvo {
+
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0;
+
+int toPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return {toPixels(left), toPixels(top), toPixels(width), toPixels(height)};
+}
+
+QString text(std::u16string_view s) { return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The mouse position as the window's events report it: twips, single precision.
+float toTwips(qreal pixels) { return static_cast<float>(pixels * kTwipsPerPixel); }
+
+QCursor handCursor()
+{
+    static const QCursor cursor(QPixmap(QStringLiteral(":/cursors/hand.png")), 13, 5);
+    return cursor;
+}
+
+// Restores the arrow however the lookup below leaves.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+frmLogin::frmLogin(Defaults defaults, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), defaults_(std::move(defaults)),
+      pictureFolder_(QString::fromStdU16String(
+          (platform::programFolder() / "images" / "login").generic_u16string()))
+{
+    services_.requests = login::xmlHttpRequests();
+    services_.showNotice = [](const QString& caption, const QString& message) {
+        platform::showInformation(nullptr, caption, message);
+    };
+    services_.setMainCopyright = [](const QString& code) { frmMain::instance().Copyright = code; };
+    services_.showMain = [] { frmMain::instance().Show(); };
+    services_.openBrowser = [](const QString& address) {
+        return platform::openInSystemBrowser(address.toStdU16String());
+    };
+    services_.endProcess = [] { QCoreApplication::exit(0); };
+    services_.startName = [] { return QString::fromStdU16String(platform::startName()); };
+
+    setWindowTitle(text(u"用户登录"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/talvo-24.png")));
+    setFixedSize(toPixels(7635), toPixels(5250));
+    setMouseTracking(true);
+    skin_.load(QStringLiteral(":/images/login/login_skin.gif"));
+    QFont small = font();
+    small.setPixelSize(12);
+    setFont(small);
+
+    cmdLogin_ = new login::PictureBox(this);
+    cmdLogin_->setGeometry(twipsRect(5760, 3960, 1050, 310));
+    cmdLogin_->loadPicture(QStringLiteral(":/images/login/btnlogin1.gif"));
+    cmdLogin_->setCursor(handCursor());
+
+    picMin_ = new login::PictureBox(this);
+    picMin_->setGeometry(twipsRect(6650, 10, 390, 260));
+    picMin_->loadPicture(QStringLiteral(":/images/login/32_51.gif"));
+    picMin_->setCursor(handCursor());
+
+    picClose_ = new login::PictureBox(this);
+    picClose_->setGeometry(twipsRect(7050, 0, 495, 280));
+    picClose_->loadPicture(QStringLiteral(":/images/login/2_26.gif"));
+    picClose_->setCursor(handCursor());
+
+    auto* frame = new QGroupBox(text(u" 请选择软件试用版本 "), this);
+    frame->setGeometry(twipsRect(4320, 1800, 2535, 1815));
+    frame->setAttribute(Qt::WA_NoMousePropagation);
+    frame->setAutoFillBackground(true);
+    QPalette framePalette = frame->palette();
+    framePalette.setColor(QPalette::Window, framePalette.color(QPalette::Base));
+    framePalette.setColor(QPalette::WindowText, framePalette.color(QPalette::Text));
+    frame->setPalette(framePalette);
+    frame1_ = frame;
+
+    // Created in design order (2, 1, 0); index 0 is the box checked at design time.
+    const std::array<std::pair<int, int>, 3> boxTops{{{2, 1200}, {1, 840}, {0, 480}}};
+    for (const auto& [index, top] : boxTops) {
+        const login::Edition* edition = login::editionForCheckBox(index);
+        auto* box = new login::VbCheckBox(text(edition->caption), frame);
+        box->setGeometry(twipsRect(600, top, 1455, 255));
+        box->setAutoFillBackground(true);
+        box->setBackgroundRole(QPalette::Window);
+        QPalette boxPalette = box->palette();
+        boxPalette.setColor(QPalette::Window, Qt::white);
+        box->setPalette(boxPalette);
+        chkCopyright_[static_cast<std::size_t>(index)] = box;
+    }
+    chkCopyright_[0]->setValue(1);
+    for (int index = 0; index <= chkCopyrightUBound(); ++index)
+        connect(chkCopyright_[static_cast<std::size_t>(index)], &login::VbCheckBox::valueClicked, this,
+                [this, index] { chkCopyright_Click(index); });
+
+    auto* ownership = new login::ClickLabel(text(u"版权所有 © Zentarro 软件"), this);
+    ownership->setGeometry(twipsRect(2160, 5040, 3375, 195));
+    label2_ = ownership;
+
+    lnkLeaveWord_ = new login::ClickLabel(text(u"在线留言"), this);
+    lnkLeaveWord_->setGeometry(twipsRect(6600, 5040, 975, 255));
+    QPalette linkPalette = lnkLeaveWord_->palette();
+    linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    lnkLeaveWord_->setPalette(linkPalette);
+    lnkLeaveWord_->setCursor(handCursor());
+
+    auto* bottom = new login::ClickLabel(QString(), this);
+    bottom->setGeometry(twipsRect(1440, 5000, 4815, 255));
+    lblBottom_ = bottom;
+
+    connect(cmdLogin_, &login::PictureBox::clicked, this, &frmLogin::cmdLogin_Click);
+    connect(picClose_, &login::PictureBox::clicked, this, &frmLogin::picClose_Click);
+    connect(picMin_, &login::PictureBox::clicked, this, &frmLogin::PicMin_Click);
+    connect(cmdLogin_, &login::PictureBox::mouseMoved, this, &frmLogin::cmdLogin_MouseMove);
+    connect(picClose_, &login::PictureBox::mouseMoved, this, &frmLogin::picClose_MouseMove);
+    connect(picMin_, &login::PictureBox::mouseMoved, this, &frmLogin::PicMin_MouseMove);
+    connect(lnkLeaveWord_, &login::ClickLabel::clicked, this, &frmLogin::lnkLeaveWord_Click);
+}
+
+frmLogin::~frmLogin() = default;
+
+login::VbCheckBox* frmLogin::chkCopyright(int index) const
+{
+    if (index < 0 || index > chkCopyrightUBound())
+        return nullptr;
+    return chkCopyright_[static_cast<std::size_t>(index)];
+}
+
+QString frmLogin::getCheckCode()
+{
+    const login::AddressLookup lookup(services_.requests);
+    return QString::fromStdU16String(lookup.getCheckCode(ServerUrl.toStdU16String()));
+}
+
+QString frmLogin::getVisitUrl(const QString& strMember, const login::AttemptObserver& onAttempt)
+{
+    const login::AddressLookup lookup(services_.requests);
+    return QString::fromStdU16String(
+        lookup.getVisitUrl(ServerUrl.toStdU16String(), strMember.toStdU16String(), onAttempt));
+}
+
+Variant frmLogin::Base64Code(const QString& modo, const QString& strSource)
+{
+    Variant result;
+    try {
+        Base64 codec;
+        if (modo == u"encode")
+            result = codec.EncodeBase64String(strSource.toStdU16String());
+        else if (modo == u"decode")
+            result = codec.DecodeBase64String(strSource.toStdU16String());
+    } catch (...) {
+        return Variant();
+    }
+    return result;
+}
+
+frmLogin::LoadResult frmLogin::Form_Load()
+{
+    if (services_.isFirstInstance && !services_.isFirstInstance()) {
+        if (services_.bringRunningForward)
+            services_.bringRunningForward();
+        qCInfo(lcWindows, "second instance: notice shown");
+        services_.showNotice(text(u"提示信息"), text(u" “Zentarro”客户营销管理软件已在运行中！"));
+        unload();
+        return LoadResult::SecondInstance;
+    }
+
+    IsBusy = false;
+    member.clear();
+    ServerUrl = defaults_.serverHost;
+    LeaveUrl = defaults_.leaveUrl;
+    VisitUrl.clear();
+
+    if (const login::Edition* edition = login::editionForStartName(services_.startName().toStdU16String())) {
+        member = text(edition->member);
+        Title = text(edition->caption);
+        services_.setMainCopyright(text(edition->code));
+    }
+
+    if (!member.isEmpty()) {
+        login::StartupSplash splash;
+        VisitUrl = getVisitUrl(member, [&splash](int attempt) {
+            qCInfo(lcWindows, "connecting: attempt %d", attempt);
+            splash.showAttempt(attempt);
+        });
+    }
+
+    if (!VisitUrl.isEmpty()) {
+        handOff();
+        return LoadResult::HandedOff;
+    }
+    return LoadResult::WaitForUser;
+}
+
+void frmLogin::handOff()
+{
+    services_.showMain();
+    unload();
+}
+
+void frmLogin::unload()
+{
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    hide();
+    qCInfo(lcWindows, "login window unloaded");
+}
+
+void frmLogin::cmdLogin_Click()
+{
+    // Clicks queued while a lookup blocked the window must not hand over twice.
+    if (unloaded_)
+        return;
+    member.clear();
+    for (int index = 0; index <= chkCopyrightUBound(); ++index) {
+        if (chkCopyright(index)->value() != 1)
+            continue;
+        if (const login::Edition* edition = login::editionForCheckBox(index)) {
+            member = text(edition->member);
+            Title = chkCopyright(index)->text();
+            services_.setMainCopyright(text(edition->code));
+        }
+    }
+    if (!member.isEmpty()) {
+        WaitCursor wait;
+        VisitUrl = getVisitUrl(member);
+    }
+    if (!VisitUrl.isEmpty())
+        handOff();
+}
+
+void frmLogin::chkCopyright_Click(int Index)
+{
+    if (IsBusy || chkCopyright(Index)->value() == 0)
+        return;
+    IsBusy = true;
+    for (int index = 0; index <= chkCopyrightUBound(); ++index) {
+        if (index != Index)
+            chkCopyright(index)->setValue(0); // raises that box's click, which finds IsBusy set
+    }
+    IsBusy = false;
+}
+
+void frmLogin::lnkLeaveWord_Click()
+{
+    if (!services_.openBrowser(LeaveUrl))
+        qCWarning(lcWindows, "could not open the leave-message page %s", qUtf8Printable(LeaveUrl));
+}
+
+void frmLogin::picClose_Click()
+{
+    unload();
+    services_.endProcess();
+}
+
+void frmLogin::PicMin_Click() { showMinimized(); }
+
+QString frmLogin::picturePath(const char16_t* name) const
+{
+    return pictureFolder_ + u'/' + QString::fromUtf16(name);
+}
+
+void frmLogin::cmdLogin_MouseMove() { cmdLogin_->loadPicture(picturePath(u"btnlogin2.gif")); }
+
+void frmLogin::picClose_MouseMove()
+{
+    picClose_->loadPicture(picturePath(u"2_35.gif"));
+    picMin_->loadPicture(picturePath(u"32_51.gif"));
+}
+
+void frmLogin::PicMin_MouseMove()
+{
+    picMin_->loadPicture(picturePath(u"23_54.gif"));
+    picClose_->loadPicture(picturePath(u"2_26.gif"));
+}
+
+void frmLogin::Form_MouseDown(float x, float y)
+{
+    // Nearest whole twip, ties to even (the default rounding mode).
+    mouseDownX_ = static_cast<int>(std::nearbyint(x));
+    mouseDownY_ = static_cast<int>(std::nearbyint(y));
+}
+
+void frmLogin::Form_MouseMove(Qt::MouseButtons buttons, float x, float y)
+{
+    cmdLogin_->loadPicture(picturePath(u"btnlogin1.gif"));
+    picClose_->loadPicture(picturePath(u"2_26.gif"));
+    picMin_->loadPicture(picturePath(u"32_51.gif"));
+    if (buttons != Qt::LeftButton)
+        return;
+    const double left = pos().x() * kTwipsPerPixel - (mouseDownX_ - static_cast<double>(x));
+    const double top = pos().y() * kTwipsPerPixel - (mouseDownY_ - static_cast<double>(y));
+    move(toPixels(left), toPixels(top));
+}
+
+void frmLogin::mousePressEvent(QMouseEvent* event)
+{
+    Form_MouseDown(toTwips(event->position().x()), toTwips(event->position().y()));
+    event->accept();
+}
+
+void frmLogin::mouseMoveEvent(QMouseEvent* event)
+{
+    Form_MouseMove(event->buttons(), toTwips(event->position().x()), toTwips(event->position().y()));
+    event->accept();
+}
+
+void frmLogin::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    painter.drawPixmap(0, 0, skin_);
+}
+
+void frmLogin::showEvent(QShowEvent* event)
+{
+    if (!centred_) {
+        centred_ = true;
+        if (QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen()) {
+            const QRect area = where->geometry();
+            move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+        }
+    }
+    QStringList checked;
+    for (int index = 0; index <= chkCopyrightUBound(); ++index) {
+        if (chkCopyright(index)->value() == 1)
+            checked << chkCopyright(index)->text();
+    }
+    qCInfo(lcWindows, "login window shown, checked: %s", qUtf8Printable(checked.join(u',')));
+    QWidget::showEvent(event);
+}
+
+void frmLogin::closeEvent(QCloseEvent* event)
+{
+    // Closed from outside (window manager): the same as unloading; the object stays.
+    if (!unloaded_) {
+        unloaded_ = true;
+        qCInfo(lcWindows, "login window unloaded");
+    }
+    event->accept();
+}
+
+} // namespace talvo

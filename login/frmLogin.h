@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "login/logic/AddressLookup.h"
+#include "main/LoginView.h"
+#include "platform/Variant.h"
+
+namespace talvo {
+
+namespace login {
+class ClickLabel;
+class PictureBox;
+class VbCheckBox;
+} // namespace login
+
+// The startup window: refuses a second instance, picks the edition, finds the web
+// application and hands over to the main window; when it cannot, it shows itself (a
+// borderless skinned window) and lets the user pick an edition. The object outlives the
+// on-screen window: the main window keeps reading its properties.
+class frmLogin : public QWidget, public LoginView {
+    Q_OBJECT
+public:
+    // Start values the load handler gives ServerUrl and LeaveUrl.
+    struct Defaults {
+        QString serverHost;
+        QString leaveUrl;
+    };
+
+    // What the window reaches outside itself; each has a working default, tests swap them.
+    struct Services {
+        login::RequestFactory requests;                   // default: a new xmlHttp per step
+        std::function<bool()> isFirstInstance;            // unset: no other instance looked for
+        std::function<void()> bringRunningForward;        // asks the running instance to come up
+        std::function<void(const QString& caption, const QString& text)> showNotice;
+        std::function<void(const QString& code)> setMainCopyright; // frmMain's Copyright
+        std::function<void()> showMain;                   // frmMain, modeless
+        std::function<bool(const QString& address)> openBrowser;
+        std::function<void()> endProcess;                 // status 0
+        std::function<QString()> startName;               // the start name, not lower-cased
+    };
+
+    enum class LoadResult { SecondInstance, HandedOff, WaitForUser };
+
+    explicit frmLogin(Defaults defaults, QWidget* parent = nullptr);
+    ~frmLogin() override;
+
+    // Public properties, in the order of the window's interface.
+    QString VisitUrl;
+    QString member;
+    QString LeaveUrl;
+    bool IsBusy = false;
+    QString ServerUrl;
+    QString Title;
+
+    QString getCheckCode();
+
+    // "encode" or "decode" (exact case) through a new Base64 object; no value for any
+    // other mode word or when anything goes wrong.
+    Variant Base64Code(const QString& modo, const QString& strSource);
+
+    // The process's start. WaitForUser: the caller shows the window.
+    LoadResult Form_Load();
+
+    Services& services() { return services_; }
+    // Where the hover pictures are read from (default: the program folder's images/login).
+    void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }
+    bool isUnloaded() const { return unloaded_; }
+
+    // The controls, for the window's own tests and for whoever needs to look at them.
+    login::PictureBox* cmdLogin() const { return cmdLogin_; }
+    login::PictureBox* PicMin() const { return picMin_; }
+    login::PictureBox* picClose() const { return picClose_; }
+    login::VbCheckBox* chkCopyright(int index) const;
+    int chkCopyrightUBound() const { return static_cast<int>(chkCopyright_.size()) - 1; }
+    QWidget* Frame1() const { return frame1_; }
+    login::ClickLabel* lnkLeaveWord() const { return lnkLeaveWord_; }
+    QWidget* Label2() const { return label2_; }
+    QWidget* lblBottom() const { return lblBottom_; }
+    QPoint mouseDownTwips() const { return {mouseDownX_, mouseDownY_}; }
+
+    // LoginView: what the main window reads for its whole life.
+    QString editionTitle() const override { return Title; }
+    QString memberCode() const override { return member; }
+    QString visitUrl() const override { return VisitUrl; }
+    QString leaveUrl() const override { return LeaveUrl; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QString getVisitUrl(const QString& strMember, const login::AttemptObserver& onAttempt = {});
+    void handOff();
+    void unload();
+    QString picturePath(const char16_t* name) const;
+
+    void cmdLogin_Click();
+    void chkCopyright_Click(int Index);
+    void lnkLeaveWord_Click();
+    void picClose_Click();
+    void PicMin_Click();
+    void cmdLogin_MouseMove();
+    void picClose_MouseMove();
+    void PicMin_MouseMove();
+    void Form_MouseDown(float x, float y);
+    void Form_MouseMove(Qt::MouseButtons buttons, float x, float y);
+
+    Defaults defaults_;
+    Services services_;
+    QString pictureFolder_;
+    QPixmap skin_;
+    bool unloaded_ = false;
+    bool centred_ = false;
+    int mouseDownX_ = 0; // twips
+    int mouseDownY_ = 0;
+
+    login::PictureBox* cmdLogin_ = nullptr;
+    login::PictureBox* picMin_ = nullptr;
+    login::PictureBox* picClose_ = nullptr;
+    QWidget* frame1_ = nullptr;
+    std::array<login::VbCheckBox*, 3> chkCopyright_{};
+    QWidget* label2_ = nullptr;
+    login::ClickLabel* lnkLeaveWord_ = nullptr;
+    QWidget* lblBottom_ = nullptr;
+};
+
+} // namespace talvo

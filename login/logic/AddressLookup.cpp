@@ -1,0 +1,65 @@
+#include "login/logic/AddressLookup.h"
+
+#include <memory>
+#include <utility>
+
+#include "net/RandomSequence.h"
+#include "net/ServerRequests.h"
+#include "net/xmlHttp.h"
+
+namespace talvo::login {
+
+RequestFactory xmlHttpRequests()
+{
+    return [] {
+        auto request = std::make_shared<xmlHttp>();
+        return GetRequest([request](const std::u16string& url) {
+            return request->SmsXmlHttp(u"Get", url, u"").toText();
+        });
+    };
+}
+
+std::u16string addressFromResponse(std::u16string_view response)
+{
+    if (response.find(u"mireth_url") == std::u16string_view::npos || response.size() <= 5)
+        return {};
+    std::u16string rest;
+    rest.reserve(response.size());
+    std::size_t from = 0;
+    for (std::size_t at = response.find(kAddressMarker); at != std::u16string_view::npos;
+         at = response.find(kAddressMarker, from)) {
+        rest.append(response.substr(from, at - from));
+        from = at + kAddressMarker.size();
+    }
+    rest.append(response.substr(from));
+    if (rest == u"null")
+        return {};
+    return rest;
+}
+
+AddressLookup::AddressLookup(RequestFactory requests) : requests_(std::move(requests)) {}
+
+std::u16string AddressLookup::getCheckCode(std::u16string_view serverHost,
+                                           const AttemptObserver& onAttempt) const
+{
+    GetRequest get = requests_();
+    for (int attempt = 1; attempt <= kCheckCodeAttempts; ++attempt) {
+        if (onAttempt)
+            onAttempt(attempt);
+        std::u16string answer = get(checkCodeAddress(serverHost, nextRandomDigits()));
+        if (answer.size() >= kMinCheckCodeLength)
+            return answer;
+    }
+    return {};
+}
+
+std::u16string AddressLookup::getVisitUrl(std::u16string_view serverHost, std::u16string_view member,
+                                          const AttemptObserver& onAttempt) const
+{
+    if (getCheckCode(serverHost, onAttempt).size() < kMinCheckCodeLength)
+        return {};
+    GetRequest get = requests_();
+    return addressFromResponse(get(visitUrlAddress(serverHost, member, nextRandomDigits())));
+}
+
+} // namespace talvo::login

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+
+namespace talvo::platform {
+
+class InstanceLock;
+
+// Lets one instance of the program run per user. The first instance holds a lock that
+// the system drops when the process ends however it ends (so a crashed instance never
+// blocks the next start) and listens on a per-user local socket; a later instance finds
+// the lock taken and, through the socket, asks the first to bring its window forward.
+class SingleInstanceGuard : public QObject {
+    Q_OBJECT
+public:
+    // key names the lock and the socket (the user id is added). folder: where they live;
+    // empty means the per-user runtime folder ($XDG_RUNTIME_DIR, else the temp folder).
+    explicit SingleInstanceGuard(QString key = QStringLiteral("talvo"), QString folder = {},
+                                 QObject* parent = nullptr);
+    ~SingleInstanceGuard() override;
+
+    // True when this is the only instance: the lock is ours from now on and the socket
+    // listens. Asking again gives the same answer.
+    bool tryAcquire();
+    bool isPrimary() const { return primary_; }
+
+    // For the instance that lost: asks the running one to bring its window forward.
+    // Retries while the winner of a simultaneous start is still opening its socket;
+    // false when nobody answered within timeoutMs.
+    bool askRunningToActivate(int timeoutMs = 3000);
+
+    QString lockPath() const { return lockPath_; }
+    QString serverName() const { return serverName_; }
+
+signals:
+    // In the running instance, when another start asked for it.
+    void activationRequested();
+
+private:
+    void onNewConnection();
+
+    QString lockPath_;
+    QString serverName_;
+    std::unique_ptr<InstanceLock> lock_;
+    QLocalServer* server_ = nullptr;
+    bool decided_ = false;
+    bool primary_ = false;
+};
+
+// Raises and activates the program's window the user should see: the modal dialog if one
+// is open, else the visible top-level window, restored if it was minimised.
+// Returns false when no window of ours is visible.
+bool bringApplicationWindowForward();
+
+} // namespace talvo::platform

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "login/logic/AddressLookup.h"
+
+namespace talvo::login {
+namespace {
+
+// A server that records what it was asked, and through which request object.
+struct FakeServer {
+    struct Call {
+        std::u16string url;
+        int object;
+    };
+    std::vector<Call> calls;
+    int objectsMade = 0;
+    std::function<std::u16string(const std::u16string& url, int callNumber)> answer;
+
+    RequestFactory factory()
+    {
+        return [this] {
+            const int object = ++objectsMade;
+            return GetRequest([this, object](const std::u16string& url) {
+                calls.push_back({url, object});
+                return answer(url, static_cast<int>(calls.size()));
+            });
+        };
+    }
+
+    int countStartingWith(std::u16string_view prefix) const
+    {
+        int n = 0;
+        for (const Call& call : calls)
+            n += call.url.starts_with(prefix) ? 1 : 0;
+        return n;
+    }
+};
+
+constexpr std::u16string_view kCheckPrefix = u"http://srv.test:8080/soft!code.action?rnm=";
+constexpr std::u16string_view kAddressPrefix = u"http://srv.test:8080/softcheck!geturl.action?member=";
+
+bool isCheckCode(const std::u16string& url) { return url.starts_with(kCheckPrefix); }
+
+bool allDigits(std::u16string_view s)
+{
+    if (s.empty())
+        return false;
+    for (char16_t c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return true;
+}
+
+TEST(AddressLookup, AsksForTheCheckCodeThenTheAddress)
+{
+    FakeServer server;
+    server.answer = [](const std::u16string& url, int) -> std::u16string {
+        return isCheckCode(url) ? u"K93J2" : u"mireth_url:10.1.2.3:8081/crm";
+    };
+    const AddressLookup lookup(server.factory());
+
+    EXPECT_EQ(lookup.getVisitUrl(u"srv.test:8080", u"qv1"), u"10.1.2.3:8081/crm");
+
+    ASSERT_EQ(server.calls.size(), 2u);
+    EXPECT_TRUE(allDigits(std::u16string_view(server.calls[0].url).substr(kCheckPrefix.size())))
+        << "check-code address: " << std::string(server.calls[0].url.begin(), server.calls[0].url.end());
+    const std::u16string& address = server.calls[1].url;
+    const std::u16string expectedStart = std::u16string(kAddressPrefix) + u"qv1&rnm=";
+    ASSERT_TRUE(address.starts_with(expectedStart));
+    EXPECT_TRUE(allDigits(std::u16string_view(address).substr(expectedStart.size())));
+    // The check code's request object is gone before the address request gets its own.
+    EXPECT_NE(server.calls[0].object, server.calls[1].object);
+}
+
+TEST(AddressLookup, ElevenShortAnswersMeanNoAddressRequest)
+{
+    FakeServer server;
+    server.answer = [](const std::u16string&, int) -> std::u16string { return u"null"; };
+    std::vector<int> attempts;
+    const AddressLookup lookup(server.factory());
+
+    EXPECT_EQ(lookup.getVisitUrl(u"srv.test:8080", u"test", [&](int n) { attempts.push_back(n); }), u"");
+
+    EXPECT_EQ(server.calls.size(), 11u);
+    EXPECT_EQ(server.countStartingWith(kCheckPrefix), 11);
+    EXPECT_EQ(server.countStartingWith(kAddressPrefix), 0);
+    EXPECT_EQ(server.objectsMade, 1) << "all attempts share one request object";
+    EXPECT_EQ(attempts, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+}
+
+TEST(AddressLookup, CodeOnTheThirdAttempt)
+{
+    FakeServer server;
+    server.answer = [](const std::u16string& url, int n) -> std::u16string {
+        if (!isCheckCode(url))
+            return u"mireth_url:app.test";
+        return n == 3 ? u"12345" : (n == 1 ? u"" : u"abcd");
+    };
+    const AddressLookup lookup(server.factory());
+
+    EXPECT_EQ(lookup.getVisitUrl(u"srv.test:8080", u"test"), u"app.test");
+    ASSERT_EQ(server.calls.size(), 4u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(isCheckCode(server.calls[static_cast<std::size_t>(i)].url)) << i;
+    EXPECT_TRUE(server.calls[3].url.starts_with(kAddressPrefix));
+}
+
+TEST(AddressLookup, EveryRequestDrawsFreshDigits)
+{
+    FakeServer server;
+    server.answer = [](const std::u16string&, int) -> std::u16string { return u"1234"; };
+    const AddressLookup lookup(server.factory());
+    lookup.getCheckCode(u"srv.test:8080");
+    ASSERT_EQ(server.calls.size(), 11u);
+    for (std::size_t i = 1; i < server.calls.size(); ++i)
+        EXPECT_NE(server.calls[i].url, server.calls[i - 1].url) << i;
+}
+
+TEST(AddressLookup, CheckCodeIsReturnedAsSent)
+{
+    FakeServer server;
+    server.answer = [](const std::u16string&, int n) -> std::u16string {
+        return n < 2 ? u"x" : u"  code with blanks  ";
+    };
+    const AddressLookup lookup(server.factory());
+    EXPECT_EQ(lookup.getCheckCode(u"h"), u"  code with blanks  ");
+    EXPECT_EQ(server.calls.size(), 2u);
+}
+
+TEST(AddressLookup, MemberCodeGoesOutUnencoded)
+{
+    for (const std::u16string member : {u"test", u"qv1", u"a b&c=d%20"}) {
+        FakeServer server;
+        server.answer = [](const std::u16string& url, int) -> std::u16string {
+            return isCheckCode(url) ? u"ABCDE" : u"";
+        };
+        AddressLookup(server.factory()).getVisitUrl(u"srv.test:8080", member);
+        ASSERT_EQ(server.calls.size(), 2u);
+        EXPECT_TRUE(server.calls[1].url.starts_with(std::u16string(kAddressPrefix) + member + u"&rnm="));
+    }
+}
+
+struct MarkerCase {
+    const char16_t* response;
+    const char16_t* address;
+    const char* why;
+};
+
+class AddressMarker : public testing::TestWithParam<MarkerCase> {};
+
+TEST_P(AddressMarker, Rules)
+{
+    const MarkerCase& c = GetParam();
+    EXPECT_EQ(addressFromResponse(c.response), std::u16string(c.address)) << c.why;
+
+    // The same through a whole lookup.
+    FakeServer server;
+    server.answer = [&c](const std::u16string& url, int) -> std::u16string {
+        return isCheckCode(url) ? u"ABCDE" : c.response;
+    };
+    EXPECT_EQ(AddressLookup(server.factory()).getVisitUrl(u"srv.test:8080", u"qv1"), c.address) << c.why;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Responses, AddressMarker,
+    testing::Values(
+        MarkerCase{u"mireth_url:crm.example.test/app/v2", u"crm.example.test/app/v2", "host and path"},
+        MarkerCase{u"mireth_url:null", u"", "the server has no address"},
+        MarkerCase{u"mireth_url:a", u"a", "one letter, 12 characters in all"},
+        MarkerCase{u"mireth_url:", u"", "the marker alone"},
+        MarkerCase{u"<html>500 Internal Error</html>", u"", "an error page without the marker"},
+        MarkerCase{u"abcdef", u"", "six characters, no marker"},
+        MarkerCase{u"", u"", "nothing"},
+        MarkerCase{u"mireth_url:mireth_url:h.test", u"h.test", "every marker is cut"},
+        MarkerCase{u"h.test mireth_url:/p", u"h.test /p", "wherever it stands"},
+        MarkerCase{u"MIRETH_URL:h.test", u"", "the marker is case-sensitive"},
+        MarkerCase{u"mireth_url:NULL", u"NULL", "only lower-case null means none"},
+        MarkerCase{u"mireth_url:null\n", u"null\n", "null must be exact"}));
+
+} // namespace
+} // namespace talvo::login

@@ -1,0 +1,528 @@
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "login/LoginControls.h"
+#include "login/frmLogin.h"
+
+namespace talvo {
+namespace {
+
+// What the login window did to the world around it.
+struct World {
+    std::vector<QString> urls;
+    std::u16string checkAnswer = u"CODE-12345";
+    std::u16string addressAnswer = u"mireth_url:app.test:8081/crm";
+    std::vector<QString> copyrights;
+    int mainShown = 0;
+    int forwardRequests = 0;
+    std::vector<std::pair<QString, QString>> notices;
+    std::vector<QString> opened;
+    int ended = 0;
+    bool secondInstance = false;
+    QString startName = QStringLiteral("talvo");
+    int startNameReads = 0;
+};
+
+const std::map<QString, QColor>& pictureColours()
+{
+    static const std::map<QString, QColor> colours{
+        {QStringLiteral("btnlogin1.gif"), QColor(10, 20, 30)},
+        {QStringLiteral("btnlogin2.gif"), QColor(200, 20, 30)},
+        {QStringLiteral("2_26.gif"), QColor(10, 200, 30)},
+        {QStringLiteral("2_35.gif"), QColor(10, 20, 200)},
+        {QStringLiteral("32_51.gif"), QColor(200, 200, 30)},
+        {QStringLiteral("23_54.gif"), QColor(200, 20, 200)},
+    };
+    return colours;
+}
+
+class LoginWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pictures_.isValid());
+        for (const auto& [name, colour] : pictureColours())
+            writePicture(name, colour);
+
+        login_ = std::make_unique<frmLogin>(
+            frmLogin::Defaults{QStringLiteral("srv.test:8080"), QStringLiteral("http://leave.test/leave.html")});
+        login_->setPictureFolder(pictures_.path());
+        frmLogin::Services& s = login_->services();
+        s.requests = [this] {
+            return login::GetRequest([this](const std::u16string& url) {
+                world_.urls.push_back(QString::fromStdU16String(url));
+                return url.find(u"/soft!code.action") != std::u16string::npos ? world_.checkAnswer
+                                                                              : world_.addressAnswer;
+            });
+        };
+        s.isFirstInstance = [this] { return !world_.secondInstance; };
+        s.bringRunningForward = [this] { ++world_.forwardRequests; };
+        s.showNotice = [this](const QString& c, const QString& t) { world_.notices.emplace_back(c, t); };
+        s.setMainCopyright = [this](const QString& code) { world_.copyrights.push_back(code); };
+        s.showMain = [this] { ++world_.mainShown; };
+        s.openBrowser = [this](const QString& a) {
+            world_.opened.push_back(a);
+            return true;
+        };
+        s.endProcess = [this] { ++world_.ended; };
+        s.startName = [this] {
+            ++world_.startNameReads;
+            return world_.startName;
+        };
+    }
+
+    // Pictures are plain PNG data under the GIF names: the loader goes by content.
+    void writePicture(const QString& name, const QColor& colour)
+    {
+        QImage image(40, 24, QImage::Format_RGB32);
+        image.fill(colour);
+        ASSERT_TRUE(image.save(pictures_.filePath(name), "PNG"));
+    }
+
+    static QColor shown(login::PictureBox* box) { return box->pixmap().toImage().pixelColor(0, 0); }
+    static QColor colourOf(const char* name) { return pictureColours().at(QString::fromLatin1(name)); }
+
+    void loadAndShow()
+    {
+        ASSERT_EQ(login_->Form_Load(), frmLogin::LoadResult::WaitForUser);
+        login_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(login_.get()));
+    }
+
+    int checkCodeRequests() const
+    {
+        int n = 0;
+        for (const QString& url : world_.urls)
+            n += url.startsWith(QStringLiteral("http://srv.test:8080/soft!code.action?rnm=")) ? 1 : 0;
+        return n;
+    }
+
+    std::vector<int> values() const
+    {
+        return {login_->chkCopyright(0)->value(), login_->chkCopyright(1)->value(), login_->chkCopyright(2)->value()};
+    }
+
+    void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(5, 5)); }
+
+    // A mouse event as the window system would deliver it to the widget under the pointer.
+    static void send(QWidget* target, QEvent::Type type, QPointF local, Qt::MouseButton button,
+                     Qt::MouseButtons buttons)
+    {
+        QMouseEvent event(type, local, target->mapToGlobal(local), button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+    }
+
+    QTemporaryDir pictures_;
+    World world_;
+    std::unique_ptr<frmLogin> login_;
+};
+
+// ---- load ----
+
+TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
+{
+    world_.startName = QStringLiteral("Talvo_QV");
+    EXPECT_EQ(login_->Form_Load(), frmLogin::LoadResult::HandedOff);
+
+    EXPECT_EQ(login_->member, u"qv1");
+    EXPECT_EQ(login_->Title, u"Alderan");
+    EXPECT_EQ(world_.copyrights, std::vector<QString>{QStringLiteral("1")});
+    EXPECT_EQ(login_->VisitUrl, u"app.test:8081/crm");
+    EXPECT_EQ(login_->ServerUrl, u"srv.test:8080");
+    EXPECT_EQ(login_->LeaveUrl, u"http://leave.test/leave.html");
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_TRUE(login_->isUnloaded());
+    EXPECT_FALSE(login_->isVisible());
+    ASSERT_EQ(world_.urls.size(), 2u);
+    EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=qv1&rnm=")));
+
+    // What the main window reads afterwards.
+    const LoginView& view = *login_;
+    EXPECT_EQ(view.editionTitle(), u"Alderan");
+    EXPECT_EQ(view.memberCode(), u"qv1");
+    EXPECT_EQ(view.visitUrl(), u"app.test:8081/crm");
+    EXPECT_EQ(view.leaveUrl(), u"http://leave.test/leave.html");
+}
+
+TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
+{
+    world_.startName = QStringLiteral("talvo-qv");
+    world_.checkAnswer = u"null";
+    std::vector<QString> lines;
+    static std::vector<QString>* sink = nullptr;
+    sink = &lines;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context,
+                                                                 const QString& message) {
+        if (QLatin1String(context.category) == QLatin1String("talvo.windows"))
+            sink->push_back(message);
+    });
+    QLoggingCategory::setFilterRules(QStringLiteral("talvo.windows.info=true"));
+
+    loadAndShow();
+
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(checkCodeRequests(), 11);
+    EXPECT_EQ(world_.urls.size(), 11u);
+    EXPECT_EQ(world_.mainShown, 0);
+    EXPECT_TRUE(login_->VisitUrl.isEmpty());
+    EXPECT_EQ(values(), (std::vector<int>{1, 0, 0})) << "Cedrow, not the edition of the name";
+    EXPECT_EQ(login_->Title, u"Alderan");
+
+    ASSERT_EQ(lines.size(), 12u);
+    for (int i = 0; i < 11; ++i)
+        EXPECT_EQ(lines[static_cast<std::size_t>(i)], QStringLiteral("connecting: attempt %1").arg(i + 1));
+    EXPECT_EQ(lines[11], QStringLiteral("login window shown, checked: Cedrow"));
+}
+
+TEST_F(LoginWindowTest, NoEditionInTheNameMakesNoRequest)
+{
+    world_.startName = QStringLiteral("talvo");
+    loadAndShow();
+    EXPECT_TRUE(world_.urls.empty());
+    EXPECT_TRUE(world_.copyrights.empty());
+    EXPECT_TRUE(login_->member.isEmpty());
+    EXPECT_TRUE(login_->Title.isEmpty());
+    EXPECT_EQ(login_->size(), QSize(509, 350));
+    EXPECT_EQ(login_->windowTitle(), QString::fromUtf16(u"用户登录"));
+    EXPECT_TRUE(login_->windowFlags() & Qt::FramelessWindowHint);
+    const QRect screen = login_->screen()->geometry();
+    EXPECT_EQ(login_->geometry().center(), screen.center()) << "centred on first show";
+}
+
+TEST_F(LoginWindowTest, SecondInstanceStopsEverythingElse)
+{
+    world_.secondInstance = true;
+    world_.startName = QStringLiteral("talvo-qv");
+    EXPECT_EQ(login_->Form_Load(), frmLogin::LoadResult::SecondInstance);
+
+    EXPECT_EQ(world_.forwardRequests, 1);
+    ASSERT_EQ(world_.notices.size(), 1u);
+    EXPECT_EQ(world_.notices[0].first, QString::fromUtf16(u"提示信息"));
+    EXPECT_EQ(world_.notices[0].second, QString::fromUtf16(u" “Zentarro”客户营销管理软件已在运行中！"));
+    EXPECT_EQ(world_.startNameReads, 0);
+    EXPECT_TRUE(world_.urls.empty());
+    EXPECT_TRUE(login_->ServerUrl.isEmpty());
+    EXPECT_TRUE(login_->isUnloaded());
+}
+
+// ---- check boxes ----
+
+TEST_F(LoginWindowTest, CheckBoxesKeepAtMostOneChecked)
+{
+    loadAndShow();
+    EXPECT_EQ(login_->chkCopyright(0)->text(), u"Cedrow");
+    EXPECT_EQ(login_->chkCopyright(1)->text(), u"Birsel");
+    EXPECT_EQ(login_->chkCopyright(2)->text(), u"Alderan");
+
+    click(login_->chkCopyright(1));
+    EXPECT_EQ(values(), (std::vector<int>{0, 1, 0}));
+    EXPECT_FALSE(login_->IsBusy);
+
+    click(login_->chkCopyright(2));
+    EXPECT_EQ(values(), (std::vector<int>{0, 0, 1}));
+
+    click(login_->chkCopyright(2)); // unchecking the checked box leaves none
+    EXPECT_EQ(values(), (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(LoginWindowTest, AValueSetByCodeRaisesTheClickToo)
+{
+    loadAndShow();
+    login_->chkCopyright(2)->setValue(1);
+    EXPECT_EQ(values(), (std::vector<int>{0, 0, 1}));
+
+    login_->chkCopyright(1)->setValue(2); // grayed is "not unchecked" as well
+    EXPECT_EQ(values(), (std::vector<int>{0, 2, 0}));
+    EXPECT_FALSE(login_->IsBusy);
+}
+
+TEST_F(LoginWindowTest, NestedClicksFindTheGuardSet)
+{
+    loadAndShow();
+    // While the guard is up, a click changes nothing else: that is what keeps the
+    // handler's own value changes from cascading.
+    login_->IsBusy = true;
+    click(login_->chkCopyright(1));
+    EXPECT_EQ(values(), (std::vector<int>{1, 1, 0}));
+    login_->IsBusy = false;
+
+    click(login_->chkCopyright(2));
+    EXPECT_EQ(values(), (std::vector<int>{0, 0, 1}));
+    EXPECT_FALSE(login_->IsBusy);
+}
+
+// ---- login button ----
+
+TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
+{
+    loadAndShow();
+    click(login_->chkCopyright(1));
+    click(login_->cmdLogin());
+
+    EXPECT_EQ(login_->member, u"test");
+    EXPECT_EQ(login_->Title, u"Birsel");
+    EXPECT_EQ(world_.copyrights, std::vector<QString>{QStringLiteral("9")});
+    ASSERT_EQ(world_.urls.size(), 2u);
+    EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=test&rnm=")));
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_TRUE(login_->isUnloaded());
+    EXPECT_FALSE(login_->isVisible());
+    EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is gone";
+
+    click(login_->cmdLogin()); // a click left over from the blocked time does nothing
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(world_.urls.size(), 2u);
+}
+
+TEST_F(LoginWindowTest, SeveralCheckedTheHighestWins)
+{
+    loadAndShow();
+    login_->IsBusy = true;
+    login_->chkCopyright(1)->setValue(1);
+    login_->chkCopyright(2)->setValue(1);
+    login_->IsBusy = false;
+    world_.addressAnswer = u"mireth_url:null";
+
+    click(login_->cmdLogin());
+
+    EXPECT_EQ(world_.copyrights, (std::vector<QString>{QStringLiteral("0"), QStringLiteral("9"), QStringLiteral("1")}));
+    EXPECT_EQ(login_->member, u"qv1");
+    EXPECT_EQ(login_->Title, u"Alderan");
+    EXPECT_EQ(world_.mainShown, 0) << "no address: the window stays";
+    EXPECT_TRUE(login_->isVisible());
+}
+
+TEST_F(LoginWindowTest, NothingCheckedNothingAsked)
+{
+    loadAndShow();
+    click(login_->chkCopyright(0));
+    ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
+    click(login_->cmdLogin());
+    EXPECT_TRUE(world_.urls.empty());
+    EXPECT_TRUE(login_->member.isEmpty());
+    EXPECT_EQ(world_.mainShown, 0);
+}
+
+TEST_F(LoginWindowTest, FailedLookupCanBeRetried)
+{
+    loadAndShow();
+    world_.checkAnswer = u"";
+    click(login_->cmdLogin());
+    EXPECT_EQ(checkCodeRequests(), 11);
+    EXPECT_TRUE(login_->isVisible());
+
+    world_.checkAnswer = u"CODE-1";
+    click(login_->cmdLogin());
+    EXPECT_EQ(checkCodeRequests(), 12);
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(login_->member, u"test");
+    EXPECT_EQ(world_.copyrights.back(), u"0");
+}
+
+// ---- the other controls ----
+
+TEST_F(LoginWindowTest, LinkOpensTheLeavePageAndCloseEnds)
+{
+    loadAndShow();
+    click(login_->lnkLeaveWord());
+    EXPECT_EQ(world_.opened, std::vector<QString>{QStringLiteral("http://leave.test/leave.html")});
+    EXPECT_EQ(login_->lnkLeaveWord()->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+
+    QTest::mouseClick(login_->PicMin(), Qt::RightButton, {}, QPoint(3, 3));
+    EXPECT_FALSE(login_->isMinimized()) << "only the left button clicks";
+    click(login_->PicMin());
+    EXPECT_TRUE(login_->isMinimized());
+    login_->showNormal();
+
+    click(login_->picClose());
+    EXPECT_EQ(world_.ended, 1);
+    EXPECT_TRUE(login_->isUnloaded());
+    EXPECT_FALSE(login_->isVisible());
+}
+
+// ---- hover pictures and dragging ----
+
+TEST_F(LoginWindowTest, HoverPicturesFollowThePointer)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    const QPoint background(20, 200);
+
+    QTest::mouseMove(w, background);
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin1.gif"));
+    EXPECT_EQ(shown(login_->picClose()), colourOf("2_26.gif"));
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("32_51.gif"));
+
+    QTest::mouseMove(w, login_->picClose()->geometry().center());
+    EXPECT_EQ(shown(login_->picClose()), colourOf("2_35.gif"));
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("32_51.gif"));
+
+    QTest::mouseMove(w, login_->PicMin()->geometry().center()); // straight across
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("23_54.gif"));
+    EXPECT_EQ(shown(login_->picClose()), colourOf("2_26.gif"));
+
+    QTest::mouseMove(w, login_->cmdLogin()->geometry().center());
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin2.gif"));
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("23_54.gif")) << "the other two are left alone";
+
+    QTest::mouseMove(w, login_->lnkLeaveWord()->geometry().center());
+    QTest::mouseMove(w, login_->Frame1()->geometry().center());
+    QTest::mouseMove(w, login_->Frame1()->mapTo(w, login_->chkCopyright(1)->geometry().center()));
+    QTest::mouseMove(w, login_->Label2()->geometry().topLeft() + QPoint(2, 2));
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin2.gif")) << "controls keep their mouse moves";
+
+    QTest::mouseMove(w, background);
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin1.gif"));
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("32_51.gif"));
+}
+
+TEST_F(LoginWindowTest, PicturesAreReadAgainOnEveryMove)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    QTest::mouseMove(w, login_->cmdLogin()->geometry().center());
+    ASSERT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin2.gif"));
+
+    writePicture(QStringLiteral("btnlogin2.gif"), QColor(1, 2, 3));
+    QTest::mouseMove(w, login_->cmdLogin()->geometry().center() + QPoint(1, 0));
+    EXPECT_EQ(shown(login_->cmdLogin()), QColor(1, 2, 3));
+}
+
+TEST_F(LoginWindowTest, AMissingOrBrokenPictureKeepsTheLastOne)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    const QColor design = shown(login_->cmdLogin());
+
+    ASSERT_TRUE(QFile::remove(pictures_.filePath(QStringLiteral("btnlogin2.gif"))));
+    QTest::mouseMove(w, login_->cmdLogin()->geometry().center());
+    EXPECT_EQ(shown(login_->cmdLogin()), design) << "still the design picture";
+
+    QTest::mouseMove(w, QPoint(20, 200));
+    ASSERT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin1.gif"));
+
+    QFile broken(pictures_.filePath(QStringLiteral("btnlogin1.gif")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("GIF89a not really");
+    broken.close();
+    ASSERT_TRUE(QDir(pictures_.path()).mkdir(QStringLiteral("2_26.gif.d")));
+    ASSERT_TRUE(QFile::remove(pictures_.filePath(QStringLiteral("2_26.gif"))));
+    ASSERT_TRUE(QDir(pictures_.path()).rename(QStringLiteral("2_26.gif.d"), QStringLiteral("2_26.gif")));
+    QTest::mouseMove(w, login_->picClose()->geometry().center());
+    QTest::mouseMove(w, QPoint(22, 201));
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin1.gif"));
+    EXPECT_EQ(shown(login_->picClose()), colourOf("2_35.gif")) << "a folder where the picture should be";
+    EXPECT_EQ(shown(login_->PicMin()), colourOf("32_51.gif"));
+}
+
+TEST_F(LoginWindowTest, DraggingTheBackgroundWithTheLeftButtonMovesTheWindow)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    const QPoint start = w->pos();
+
+    // Pressed at (30, 200) px; moved by (+150, -75) twips = (+10, -5) px.
+    send(w, QEvent::MouseButtonPress, QPointF(30, 200), Qt::LeftButton, Qt::LeftButton);
+    EXPECT_EQ(login_->mouseDownTwips(), QPoint(450, 3000));
+    send(w, QEvent::MouseMove, QPointF(40, 195), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(w->pos(), start + QPoint(10, -5));
+
+    // The window followed, so the grabbed point is under the pointer again: the same
+    // screen position now reads (30, 200) and moves nothing.
+    send(w, QEvent::MouseMove, QPointF(30, 200), Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(w->pos(), start + QPoint(10, -5));
+    send(w, QEvent::MouseButtonRelease, QPointF(30, 200), Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(LoginWindowTest, OtherButtonsOnlyResetThePictures)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    const QPoint start = w->pos();
+    QTest::mouseMove(w, login_->cmdLogin()->geometry().center());
+    ASSERT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin2.gif"));
+
+    send(w, QEvent::MouseButtonPress, QPointF(30, 200), Qt::RightButton, Qt::RightButton);
+    send(w, QEvent::MouseMove, QPointF(60, 150), Qt::NoButton, Qt::RightButton);
+    EXPECT_EQ(w->pos(), start);
+    EXPECT_EQ(shown(login_->cmdLogin()), colourOf("btnlogin1.gif"));
+    send(w, QEvent::MouseButtonRelease, QPointF(60, 150), Qt::RightButton, Qt::NoButton);
+
+    send(w, QEvent::MouseButtonPress, QPointF(30, 200), Qt::LeftButton, Qt::LeftButton);
+    send(w, QEvent::MouseButtonPress, QPointF(30, 200), Qt::RightButton, Qt::LeftButton | Qt::RightButton);
+    send(w, QEvent::MouseMove, QPointF(60, 150), Qt::NoButton, Qt::LeftButton | Qt::RightButton);
+    EXPECT_EQ(w->pos(), start) << "left together with another button moves nothing";
+}
+
+TEST_F(LoginWindowTest, MouseDownRoundsToTheNearestTwipTiesToEven)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    struct Case {
+        qreal pixels;
+        int twips;
+    };
+    // 10.1 px = 151.5 twips -> 152; 10.3 px = 154.5 twips -> 154; 10.02 px = 150.3 -> 150.
+    for (const Case c : {Case{10.1, 152}, Case{10.3, 154}, Case{10.02, 150}, Case{0, 0}}) {
+        send(w, QEvent::MouseButtonPress, QPointF(c.pixels, c.pixels + 100), Qt::RightButton, Qt::RightButton);
+        send(w, QEvent::MouseButtonRelease, QPointF(c.pixels, c.pixels + 100), Qt::RightButton, Qt::NoButton);
+        EXPECT_EQ(login_->mouseDownTwips().x(), c.twips) << c.pixels;
+    }
+}
+
+// ---- Base64 text method ----
+
+TEST_F(LoginWindowTest, Base64CodeModeWords)
+{
+    struct Case {
+        const char16_t* modo;
+        const char16_t* source;
+        const char16_t* result; // nullptr: no value
+    };
+    const Case cases[] = {
+        {u"encode", u"abc", u"YWJj"},
+        {u"decode", u"YWJj", u"abc"},
+        {u"encode", u"中文", u"1tDOxA=="}, // GBK D6 D0 CE C4, not UTF-8 or UTF-16
+        {u"decode", u"1tDOxA==", u"中文"},
+        {u"Encode", u"abc", nullptr},
+        {u"DECODE", u"YWJj", nullptr},
+        {u"", u"abc", nullptr},
+        {u"encode ", u"abc", nullptr},
+    };
+    for (const Case& c : cases) {
+        const Variant v = login_->Base64Code(QString::fromUtf16(c.modo), QString::fromUtf16(c.source));
+        const std::string trace = QString::fromUtf16(c.modo).toStdString() + " " + QString::fromUtf16(c.source).toStdString();
+        if (!c.result) {
+            EXPECT_TRUE(v.isEmpty()) << trace;
+            continue;
+        }
+        ASSERT_TRUE(v.isText()) << trace;
+        EXPECT_EQ(v.text(), std::u16string(c.result)) << trace;
+    }
+}
+
+TEST_F(LoginWindowTest, Base64CodeRoundTripsWhatGbkHolds)
+{
+    for (const char16_t* text : {u"", u"a", u"ab", u"登录窗口 Login 123", u"“Zentarro”客户营销管理软件"}) {
+        const Variant encoded = login_->Base64Code(QStringLiteral("encode"), QString::fromUtf16(text));
+        ASSERT_TRUE(encoded.isText());
+        const Variant decoded = login_->Base64Code(QStringLiteral("decode"), QString::fromStdU16String(encoded.text()));
+        ASSERT_TRUE(decoded.isText());
+        EXPECT_EQ(decoded.text(), std::u16string(text));
+    }
+}
+
+} // namespace
+} // namespace talvo
