@@ -1,0 +1,328 @@
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "DemoProcess.h"
+#include "NetTestSupport.h"
+#include "demo/WebAssets.h"
+#include "net/ServerRequests.h"
+#include "net/xmlHttp.h"
+#include "platform/RuntimeError.h"
+
+namespace talvo {
+namespace {
+
+using namespace std::chrono_literals;
+using test::DemoProcess;
+using test::quickLimits;
+using test::timeMs;
+using test::u16;
+using test::u8;
+
+const std::string kQv1Contact = "contact:王芳 tel:010-62345678 qq:84512367 mobilephone:13912345678";
+
+std::function<bool(const std::string&)> startsWith(const std::string& prefix)
+{
+    return [prefix](const std::string& line) { return line.rfind(prefix, 0) == 0; };
+}
+
+// ---- what goes on the wire ----
+
+TEST(XmlHttpWire, SuffixFollowsTheCallersQueryWithASecondQuestionMark)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const int n = test::upcomingRnm();
+    const Variant result = http.SmsXmlHttp(u"Get", visitUrlAddress(server.host(), u"qv1", u"07055475"), u"");
+
+    ASSERT_TRUE(result.isText());
+    EXPECT_EQ(u8(result.text()), "mireth_url:127.0.0.1:" + std::to_string(server.port()));
+    const std::string line = server.waitForRequest(startsWith("GET /softcheck"));
+    EXPECT_EQ(line, "GET /softcheck!geturl.action?member=qv1&rnm=07055475?rnm=" + std::to_string(n) + "&");
+}
+
+TEST(XmlHttpWire, ParameterStringGoesAfterTheSuffix)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const int n = test::upcomingRnm();
+    const Variant result = http.SmsXmlHttp(u"Get", u"http://" + server.host() + u"/soft!code.action", u"a=1");
+
+    ASSERT_TRUE(result.isText());
+    EXPECT_EQ(result.text().size(), 8u);
+    EXPECT_EQ(server.waitForRequest(startsWith("GET /soft!")),
+              "GET /soft!code.action?rnm=" + std::to_string(n) + "&a=1");
+}
+
+TEST(XmlHttpWire, RnmIsADecimalFrom0To9999)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const std::regex form(R"(GET /soft!code\.action\?rnm=(0|[1-9][0-9]{0,3})&)");
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(http.SmsXmlHttp(u"Get", u"http://" + server.host() + u"/soft!code.action", u"").isText());
+    server.waitForRequest([](const std::string&) { return false; }, 100ms);  // let the log catch up
+    const auto lines = server.requests();
+    ASSERT_EQ(lines.size(), 20u);
+    for (const std::string& line : lines)
+        EXPECT_TRUE(std::regex_match(line, form)) << line;
+}
+
+TEST(XmlHttpWire, NonAsciiSpacesAndControlsAreEscapedOtherTextIsNot)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const int n = test::upcomingRnm();
+    http.SmsXmlHttp(u"Get", u"http://" + server.host() + u"/页 面?x=中%41\t!'()*", u"y=é");
+    EXPECT_EQ(server.waitForRequest(startsWith("GET /%")),
+              "GET /%E9%A1%B5%20%E9%9D%A2?x=%E4%B8%AD%41%09!'()*?rnm=" + std::to_string(n) + "&y=%C3%A9");
+}
+
+TEST(XmlHttpWire, MethodsAreTokensWellKnownOnesUpperCased)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const std::u16string url = u"http://" + server.host() + u"/soft!code.action";
+    struct Row {
+        std::u16string act;
+        std::string sent;
+    };
+    const Row rows[] = {{u"Get", "GET "}, {u"get", "GET "}, {u"GET", "GET "}, {u"post", "POST "}};
+    for (const Row& row : rows) {
+        EXPECT_TRUE(http.SmsXmlHttp(row.act, url, u"").isText()) << u8(row.act);
+        EXPECT_FALSE(server.waitForRequest(startsWith(row.sent), 2s).empty()) << u8(row.act);
+    }
+
+    // Not a token: refused before anything is sent, so nothing reaches the request line.
+    for (const std::u16string act : {u"", u"Ge t", u"GET /x HTTP/1.1\r\nX-Injected: 1\r\n", u"GÉT"})
+        EXPECT_TRUE(http.SmsXmlHttp(act, url, u"").isEmpty()) << u8(act);
+    http.SmsXmlHttp(u"Get", url + u"?last", u"");
+    server.waitForRequest(startsWith("GET /soft!code.action?last"));
+    for (const std::string& line : server.requests())
+        EXPECT_TRUE(line.rfind("GET ", 0) == 0 || line.rfind("POST ", 0) == 0) << line;
+    EXPECT_EQ(server.requests().size(), 5u);
+}
+
+// ---- results ----
+
+TEST(XmlHttpResult, ErrorStatusBodyComesBackAsText)
+{
+    DemoProcess server({"--not-found"});
+    xmlHttp http(quickLimits());
+    const Variant result = http.SmsXmlHttp(u"Get", checkCodeAddress(server.host(), u"05"), u"");
+    ASSERT_TRUE(result.isText());
+    EXPECT_EQ(u8(result.text()), std::string(*demo::webAsset("404.html")));
+}
+
+TEST(XmlHttpResult, BodyNullAndAnIncompleteResponseGiveTheSameText)
+{
+    DemoProcess normal;
+    xmlHttp http(quickLimits());
+    const Variant answeredNull = http.SmsXmlHttp(u"Get", contactAddress(normal.host(), u"nobody", u"01"), u"");
+    ASSERT_TRUE(answeredNull.isText());
+    EXPECT_EQ(answeredNull.text(), u"null");
+
+    // Content-Length announced, half the body sent, connection closed.
+    DemoProcess closing({"--close-mid-body"});
+    const Variant incomplete = http.SmsXmlHttp(u"Get", contactAddress(closing.host(), u"qv1", u"01"), u"");
+    EXPECT_EQ(incomplete, answeredNull);
+}
+
+TEST(XmlHttpResult, InvalidUtf8BecomesReplacementCharacters)
+{
+    DemoProcess server({"--invalid-utf8"});
+    xmlHttp http(quickLimits());
+    const Variant result = http.SmsXmlHttp(u"Get", contactAddress(server.host(), u"qv1", u"01"), u"");
+    ASSERT_TRUE(result.isText());
+    // A stray 0xFF, a lead byte before "(", and a sequence cut short at the end.
+    EXPECT_EQ(result.text(), u16(kQv1Contact) + u" \uFFFD\uFFFD(\uFFFD");
+}
+
+TEST(XmlHttpResult, EmptyBodyIsEmptyTextNotNoValue)
+{
+    DemoProcess server;
+    xmlHttp http(quickLimits());
+    const Variant result = http.SmsXmlHttp(u"Head", checkCodeAddress(server.host(), u"05"), u"");
+    ASSERT_TRUE(result.isText());
+    EXPECT_TRUE(result.text().empty());
+}
+
+TEST(XmlHttpResult, BodyCapHoldsForAnnouncedAndStreamedBodies)
+{
+    DemoProcess server;
+    const std::u16string url = contactAddress(server.host(), u"qv1", u"01");
+    HttpLimits exact = quickLimits();
+    exact.maxBodyBytes = kQv1Contact.size();
+    EXPECT_EQ(xmlHttp(exact).SmsXmlHttp(u"Get", url, u""), Variant(u16(kQv1Contact)));
+    HttpLimits oneShort = exact;
+    oneShort.maxBodyBytes = kQv1Contact.size() - 1;
+    EXPECT_TRUE(xmlHttp(oneShort).SmsXmlHttp(u"Get", url, u"").isEmpty());
+
+    // Over 16 MiB with no length announced: cut off at the default cap, quickly.
+    DemoProcess huge({"--huge-body"});
+    HttpLimits defaults;
+    defaults.receive = 2s;
+    Variant result(u"unset");
+    const long long ms = timeMs([&] {
+        result = xmlHttp(defaults).SmsXmlHttp(u"Get", contactAddress(huge.host(), u"qv1", u"01"), u"");
+    });
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_LT(ms, 5000);
+}
+
+// ---- failures and limits ----
+
+TEST(XmlHttpFailure, AddressesThatCannotBeRequestedGiveNoValue)
+{
+    xmlHttp http(quickLimits());
+    const std::u16string addresses[] = {
+        u"http:///x",  // no host
+        u"",
+        u"no scheme at all",
+        u"file:///etc/hostname",  // never anything but the web
+        u"ftp://127.0.0.1/",
+        u"http://127.0.0.1:99999/",
+    };
+    for (const std::u16string& address : addresses) {
+        Variant result(u"unset");
+        const long long ms = timeMs([&] { result = http.SmsXmlHttp(u"Get", address, u""); });
+        EXPECT_TRUE(result.isEmpty()) << u8(address);
+        EXPECT_LT(ms, 500) << u8(address);
+    }
+}
+
+TEST(XmlHttpFailure, RefusedConnectionAndUnknownHostGiveNoValueWithinTheirLimits)
+{
+    xmlHttp http(quickLimits());
+    Variant result(u"unset");
+    long long ms = timeMs([&] {
+        result = http.SmsXmlHttp(u"Get", u"http://127.0.0.1:" + u16(std::to_string(test::unusedPort())) + u"/", u"");
+    });
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_LT(ms, quickLimits().connect.count() + 300);
+
+    result = Variant(u"unset");
+    ms = timeMs([&] { result = http.SmsXmlHttp(u"Get", u"http://nonexistent.invalid/soft!code.action", u""); });
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_LT(ms, quickLimits().resolve.count() + 300);
+}
+
+TEST(XmlHttpFailure, SilentServerIsGivenUpAfterTheReceiveLimit)
+{
+    DemoProcess server({"--silent"});
+    HttpLimits limits = quickLimits();
+    limits.receive = 400ms;
+    Variant result(u"unset");
+    const long long ms = timeMs([&] {
+        result = xmlHttp(limits).SmsXmlHttp(u"Get", checkCodeAddress(server.host(), u"05"), u"");
+    });
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_GE(ms, 400);
+    EXPECT_LT(ms, 400 + 600);
+    EXPECT_FALSE(server.waitForRequest(startsWith("GET /soft!code.action")).empty());
+}
+
+TEST(XmlHttpFailure, DrippingServerIsCutAtTheTotalLimit)
+{
+    // A byte every 60 ms never trips the receive limit, but the whole body would take
+    // about four seconds; the request ends at the sum of the phase limits.
+    DemoProcess server({"--drip-ms", "60"});
+    HttpLimits limits;
+    limits.resolve = 100ms;
+    limits.connect = 200ms;
+    limits.send = 200ms;
+    limits.receive = 300ms;
+    Variant result(u"unset");
+    const long long ms = timeMs([&] {
+        result = xmlHttp(limits).SmsXmlHttp(u"Get", contactAddress(server.host(), u"qv1", u"01"), u"");
+    });
+    EXPECT_TRUE(result.isEmpty());
+    EXPECT_GE(ms, limits.total().count() - 50);
+    EXPECT_LT(ms, limits.total().count() + 600);
+}
+
+TEST(XmlHttpFailure, SlowButSteadyBodyIsReceivedWhole)
+{
+    // 8 bytes, 120 ms apart: longer in all than the receive limit, never silent that long.
+    DemoProcess server({"--drip-ms", "120"});
+    HttpLimits limits = quickLimits();
+    limits.receive = 400ms;
+    const Variant result = xmlHttp(limits).SmsXmlHttp(u"Get", checkCodeAddress(server.host(), u"05"), u"");
+    ASSERT_TRUE(result.isText());
+    EXPECT_EQ(result.text().size(), 8u);
+}
+
+TEST(XmlHttpFailure, ProxyFromTheEnvironmentIsUsed)
+{
+    // The demo server stands in for a proxy: the request for a host that does not exist
+    // reaches it in absolute form.
+    DemoProcess proxy;
+    ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(proxy.port())).c_str(), 1);
+    const Variant result = xmlHttp(quickLimits()).SmsXmlHttp(u"Get", u"http://nonexistent.invalid/page", u"");
+    ::unsetenv("http_proxy");
+    EXPECT_TRUE(result.isText());
+    EXPECT_FALSE(proxy.waitForRequest(startsWith("GET http://nonexistent.invalid/page?rnm=")).empty());
+}
+
+// ---- BytesToBstr ----
+
+TEST(BytesToBstr, DecodesByCharacterSetName)
+{
+    struct Row {
+        std::string bytes;
+        std::u16string charset;
+        std::u16string text;
+    };
+    const Row rows[] = {
+        {"mireth_url:a/b", u"UTF-8", u"mireth_url:a/b"},
+        {"\xEF\xBB\xBFqv1", u"UTF-8", u"qv1"},           // the byte-order mark is not text
+        {"\xE7\x8E\x8B", u"utf8", u"王"},                 // letter case and "-" do not matter
+        {"\xC4\xE3\xBA\xC3", u"gb2312", u"你好"},
+        {"\xC4\xE3\xBA\xC3", u"GBK", u"你好"},
+        {"caf\xE9", u"iso-8859-1", u"café"},
+        {std::string("a\0b\0", 4), u"UTF-16LE", u"ab"},
+        {"", u"UTF-8", u""},
+        {"", u"gb2312", u""},
+        {"\xFF", u"UTF-8", u"\uFFFD"},
+    };
+    xmlHttp http;
+    for (const Row& row : rows) {
+        const Variant result = http.BytesToBstr(Variant::fromBytes(row.bytes), Variant(row.charset));
+        ASSERT_TRUE(result.isText()) << u8(row.charset);
+        EXPECT_EQ(result.text(), row.text) << u8(row.charset);
+    }
+}
+
+TEST(BytesToBstr, ReportsWhatItCannotDo)
+{
+    struct Row {
+        Variant body;
+        Variant charset;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {Variant(u"text, not bytes"), Variant(u"UTF-8"), "not a byte array"},
+        {Variant(), Variant(u"UTF-8"), "not a byte array"},
+        {Variant::fromBytes("abc"), Variant(), "not text"},
+        {Variant::fromBytes("abc"), Variant::fromBytes("UTF-8"), "not text"},
+        {Variant::fromBytes("abc"), Variant(u"no-such-charset"), "unknown character set \"no-such-charset\""},
+        {Variant::fromBytes("abc"), Variant(u""), "unknown character set"},
+        {Variant::fromBytes("abc"), Variant(u"UTF 8"), "unknown character set"},
+        {Variant::fromBytes("abc"), Variant(u"ＵＴＦ-8"), "unknown character set"},
+    };
+    xmlHttp http;
+    for (const Row& row : rows) {
+        try {
+            http.BytesToBstr(row.body, row.charset);
+            ADD_FAILURE() << "no error for: " << row.reason;
+        } catch (const RuntimeError& error) {
+            EXPECT_EQ(error.number(), RuntimeError::kInvalidArgument) << row.reason;
+            EXPECT_NE(std::string(error.what()).find(row.reason), std::string::npos) << error.what();
+        }
+    }
+}
+
+} // namespace
+} // namespace talvo
