@@ -10,27 +10,32 @@ if(CMAKE_INSTALL_LIBDIR MATCHES "/")
 endif()
 set(TALVO_EDITION_COMMANDS talvo-qv talvo-norvel talvo-mesk)
 
-install(TARGETS talvo RUNTIME DESTINATION ${TALVO_INSTALL_DIR})
+install(TARGETS talvo RUNTIME DESTINATION ${TALVO_INSTALL_DIR} COMPONENT client)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/resources/images/login/
         DESTINATION ${TALVO_INSTALL_DIR}/images/login
+        COMPONENT client
         FILES_MATCHING PATTERN "*.gif" PATTERN "login_skin.gif" EXCLUDE)
 
 # The edition is taken from the name the program is started under, so each edition is
 # a link with its own name, in the program folder and on the PATH.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/links/lib ${CMAKE_CURRENT_BINARY_DIR}/links/bin)
 foreach(command talvo ${TALVO_EDITION_COMMANDS})
   if(NOT command STREQUAL "talvo")
     file(CREATE_LINK talvo ${CMAKE_CURRENT_BINARY_DIR}/links/lib/${command} SYMBOLIC)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/links/lib/${command} DESTINATION ${TALVO_INSTALL_DIR})
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/links/lib/${command} DESTINATION ${TALVO_INSTALL_DIR}
+            COMPONENT client)
   endif()
   file(CREATE_LINK ../${TALVO_INSTALL_DIR}/${command} ${CMAKE_CURRENT_BINARY_DIR}/links/bin/${command} SYMBOLIC)
-  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/links/bin/${command} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/links/bin/${command} DESTINATION ${CMAKE_INSTALL_BINDIR}
+          COMPONENT client)
 endforeach()
 
 install(FILES packaging/talvo-qv.desktop packaging/talvo-norvel.desktop packaging/talvo-mesk.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT client)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/talvo-${size}.png
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME talvo.png)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME talvo.png
+          COMPONENT client)
 endforeach()
 
 set(CPACK_GENERATOR DEB)
@@ -45,4 +50,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, xdg-utils")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Only the client goes into the package; the demo server is a development stand-in.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};client;/")
 include(CPack)
