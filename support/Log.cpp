@@ -1,6 +1,7 @@
 #include "support/Log.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/CodePage.h"
 #include "platform/FileAppend.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -208,8 +209,12 @@ void TextStream::loadFromFile(const std::u16string& path)
     requireOpen();
     const fs::path file = toPath(path);
     std::error_code ec;
-    if (fs::is_directory(file, ec))
+    const fs::file_status status = fs::status(file, ec);
+    if (fs::is_directory(status))
         fail(RuntimeError::kPathFileAccess, "Path/File access error (is a directory)");
+    // A pipe or a device could block for ever or never end.
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        fail(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     errno = 0;
     std::ifstream in(file, std::ios::binary);
     if (!in)
@@ -301,6 +306,13 @@ void TextStream::saveToFile(const std::u16string& path, int option)
         fail(RuntimeError::kPathFileAccess, "Path/File access error (is a directory)");
     if (option == CreateNotExist && fs::exists(status))
         fail(kFileAlreadyExists, "File already exists");
+    if (fs::exists(status)) {
+        // Replacing by rename would get past a file that may not be written.
+        errno = 0;
+        std::fstream probe(target, std::ios::in | std::ios::out | std::ios::binary);
+        if (!probe)
+            failSystem(lastError());
+    }
 
     // A name of our own beside the target; short, so a target with a long name does
     // not make it too long.

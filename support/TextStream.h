@@ -20,7 +20,8 @@ class TextCharset;
 // "utf-8", "utf-16le", "big5", "us-ascii", "iso-8859-1", ...). An unknown name fails
 // when it is set. Writing never adds a byte-order mark; reading drops one at the start
 // when it is the character set's own (U+FEFF after decoding). Characters the set
-// cannot hold are written as "?"; undecodable bytes read as replacement characters.
+// cannot hold are written as "?"; undecodable bytes read as U+FFFD (as "?" with the
+// 936 table, the way the system conversion reads them).
 class TextStream {
 public:
     enum Type : int { Binary = 1, Text = 2 };
@@ -41,7 +42,7 @@ public:
     void setMode(int mode);
     // Opens an empty stream; fails when it is already open.
     void open();
-    // Replaces the content with the file's bytes; position 0.
+    // Replaces the content with the file's bytes (regular files only); position 0.
     void loadFromFile(const std::u16string& path);
     void setPosition(std::int64_t position);
     // Only at position 0; the name is checked here.

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +132,27 @@ TEST_F(FsoTest, ByteOrderMarkOfTheCharacterSetIsSkipped)
     }
 }
 
+TEST_F(FsoTest, UndecodableBytesAreData)
+{
+    const struct {
+        std::u16string coding;
+        std::string bytes;
+        std::u16string expected;
+    } rows[] = {
+        {u"utf-8", "a\xFF\xC3", u"a\uFFFD\uFFFD"},
+        {u"us-ascii", "a\xE9", u"a\uFFFD"},
+        {u"unicode", std::string("\x61\x00\x62", 3), u"a\uFFFD"},
+    };
+    for (const auto& row : rows) {
+        const fs::path file = folder / "bad.txt";
+        writeBytes(file, row.bytes);
+        fso f;
+        f.SetCoding(row.coding);
+        ASSERT_TRUE(f.OpenFile(text(file)));
+        EXPECT_EQ(f.GetFileText(), row.expected);
+    }
+}
+
 TEST_F(FsoTest, FailedOpenKeepsTextAndReportsThePath)
 {
     const fs::path good = folder / "good.txt";
@@ -156,7 +179,9 @@ TEST_F(FsoTest, FailedOpenKeepsTextAndReportsThePath)
         {text(good / "x.txt"), u"Path not found (Not a directory)"},
         {text(folder / std::string(300, 'n')), u"Bad file name or number (File name too long)"},
         {u"", u"Bad file name (the name is empty)"},
+        {text(folder / "pipe"), u"Path/File access error (not a regular file)"},
     };
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     for (const auto& failure : failures) {
         EXPECT_FALSE(f.OpenFile(failure.path));
         EXPECT_EQ(f.GetErrorInfo(), failure.path + u"打开失败！错误信息:" + failure.description);
