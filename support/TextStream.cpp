@@ -306,6 +306,9 @@ void TextStream::saveToFile(const std::u16string& path, int option)
         fail(RuntimeError::kPathFileAccess, "Path/File access error (is a directory)");
     if (option == CreateNotExist && fs::exists(status))
         fail(kFileAlreadyExists, "File already exists");
+    // Renaming over a device or a pipe would replace it with a plain file.
+    if (fs::exists(status) && !fs::is_regular_file(status))
+        fail(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     if (fs::exists(status)) {
         // Replacing by rename would get past a file that may not be written.
         errno = 0;

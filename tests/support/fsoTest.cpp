@@ -228,7 +228,9 @@ TEST_F(FsoTest, FailedSaveLeavesTheOldFile)
         {plain / "a.txt", u"Path not found (Not a directory)"},
         {sub, u"Path/File access error (is a directory)"},
         {folder / "nowhere" / "a.txt", u"Path not found (No such file or directory)"},
+        {folder / "pipe", u"Path/File access error (not a regular file)"},
     };
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
     for (const auto& failure : failures) {
         EXPECT_FALSE(f.SaveFile(text(failure.path), u"new"));
         EXPECT_EQ(f.GetErrorInfo(), text(failure.path) + u"保存失败！错误信息:" + failure.description);
@@ -251,7 +253,8 @@ TEST_F(FsoTest, FailedSaveLeavesTheOldFile)
     EXPECT_FALSE(saved);
     EXPECT_EQ(f.GetErrorInfo(), text(file) + u"保存失败！错误信息:Device I/O error while writing");
     EXPECT_EQ(readBytes(file), "old content");
-    EXPECT_EQ(strays({"data.txt", "plain", "sub"}), std::vector<fs::path>{});
+    EXPECT_TRUE(fs::is_fifo(folder / "pipe"));
+    EXPECT_EQ(strays({"data.txt", "plain", "sub", "pipe"}), std::vector<fs::path>{});
 
     // Success afterwards keeps the last message.
     ASSERT_TRUE(f.SaveFile(text(file), u"fine"));
