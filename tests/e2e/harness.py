@@ -174,10 +174,14 @@ class DemoServer:
                 out.append(m.group(2))
         return out
 
-    def wait_request(self, predicate, timeout, what):
+    def mark(self):
+        """A position in the server's log; wait_request(start=mark) looks only after it."""
+        return len(self.process.output.lines())
+
+    def wait_request(self, predicate, timeout, what, start=0):
         return self.process.output.wait_for(
             lambda l: bool(REQUEST.match(l)) and predicate(REQUEST.match(l).group(2)),
-            timeout, what=what)
+            timeout, start=start, what=what)
 
     def get(self, target, timeout=5):
         with urllib.request.urlopen(self.url + target, timeout=timeout) as reply:
@@ -212,7 +216,9 @@ DIAG = "talvo.windows: "
 
 class Client(Process):
     def __init__(self, exe, display, scratch, *args):
-        super().__init__([binary(exe), *args], env=client_env(display, scratch), name=exe)
+        path = exe if os.path.isabs(exe) else binary(exe)
+        super().__init__([path, *args], env=client_env(display, scratch),
+                         name=os.path.basename(exe))
         self.display = display
 
     def diag(self, prefix, timeout, start=0):
@@ -255,6 +261,11 @@ class Desktop:
                 raise TimeoutError(f'no visible window named "{name}" within {timeout}s')
             time.sleep(0.2)
 
+    def find_windows_now(self, name):
+        done = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", re.escape(name)],
+                              env=self.env, capture_output=True, timeout=15)
+        return [int(x) for x in done.stdout.split()]
+
     def window_name(self, window):
         return self.run("xdotool", "getwindowname", str(window)).rstrip("\n")
 
@@ -267,6 +278,9 @@ class Desktop:
 
     def key(self, *keys):
         self.run("xdotool", "key", *keys)
+
+    def move(self, x, y):
+        self.run("xdotool", "mousemove", str(x), str(y))
 
     def click(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")

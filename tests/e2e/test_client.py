@@ -5,6 +5,7 @@ import re
 import time
 import unittest
 
+import harness
 from harness import Session
 
 PRODUCT_TITLE = "“Zentarro”客户营销管理软件  - "
@@ -79,6 +80,44 @@ class EditionStart(unittest.TestCase):
             qv.diag("main window unloaded", 1)
 
 
+class EditionByName(unittest.TestCase):
+    """The edition comes from the name the program was started under, links included."""
+
+    ROWS = [
+        # start name, edition caption, member code, edition code
+        ("talvo-norvel", "Birsel", "test", "9"),
+        ("talvo-mesk", "Cedrow", "test", "0"),
+        ("Talvo_QV", "Alderan", "qv1", "1"),      # lower-cased before the test
+        ("mesk-qv-tool", "Alderan", "qv1", "1"),  # "qv" is tested before "mesk"
+    ]
+
+    def test_start_names(self):
+        with Session() as s:
+            for name, caption, member, code in self.ROWS:
+                with self.subTest(name=name):
+                    exe = name
+                    if not os.path.exists(os.path.join(harness.BIN, name)):
+                        exe = os.path.join(s.scratch, name)
+                        os.symlink(harness.binary("talvo"), exe)
+                    before = len(s.server.requests())
+                    mark = s.server.mark()
+                    client = s.start(exe)
+                    try:
+                        _, title = client.diag("main window shown: title=", START_TIMEOUT)
+                        self.assertEqual(title, PRODUCT_TITLE + caption)
+                        s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp",
+                                              30, "the login page request", start=mark)
+                        seen = s.server.requests()[before:]
+                        self.assertIn(f"/ui/common/login.jsp?cp={code}", seen)
+                        self.assertTrue(any(t.startswith(
+                            f"/softcheck!geturl.action?member={member}&") for t in seen), seen)
+                        window = s.desktop.find_windows(caption, pid=client.pid)[0]
+                        s.desktop.close(window)
+                        self.assertEqual(client.wait_exit(20), 0)
+                    finally:
+                        client.stop()  # the next row must not meet this one as a running instance
+
+
 class SecondInstance(unittest.TestCase):
     def test_second_start_shows_notice_and_leaves_one_instance(self):
         with Session() as s:
@@ -129,6 +168,50 @@ class PlainStart(unittest.TestCase):
             s.desktop.click(x + 487, y + 9)
             talvo.wait_exit(15)
             self.assertEqual(s.server.requests(), [])
+
+    def test_hover_pictures_come_from_the_program_folder(self):
+        with Session() as s:
+            talvo = s.start("talvo")
+            talvo.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+            shot = os.path.join(s.scratch, "hover.ppm")
+
+            def close_picture_red():
+                pixels = read_ppm(s.desktop.screenshot(window, shot))
+                r, g, b = rgb(pixels, 473, 3)  # a corner of the close picture, off its cross
+                return r > 180 and g < 110 and b < 110
+
+            self.assertFalse(close_picture_red())
+            s.desktop.move(x + 487, y + 9)
+            self.assertTrue(eventually(close_picture_red), "no hover look over the close picture")
+            s.desktop.move(x + 150, y + 60)  # the background restores every normal picture
+            self.assertTrue(eventually(lambda: not close_picture_red()),
+                            "the close picture kept its hover look on the background")
+
+    def test_edition_chosen_in_the_window(self):
+        with Session() as s:
+            talvo = s.start("talvo")
+            talvo.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+
+            # "Birsel" sits at (328,176) in the window, 97x17; the login button at (384,264).
+            s.desktop.click(x + 336, y + 184)
+            s.desktop.click(x + 418, y + 274)
+            _, title = talvo.diag("main window shown: title=", START_TIMEOUT)
+            self.assertEqual(title, PRODUCT_TITLE + "Birsel")
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+            requests = s.server.requests()
+            geturl = [t for t in requests if path_of(t) == "/softcheck!geturl.action"]
+            self.assertEqual(len(geturl), 1, requests)
+            self.assertTrue(geturl[0].startswith("/softcheck!geturl.action?member=test&rnm="))
+            self.assertIn("/ui/common/login.jsp?cp=9", requests)
+            # The login window is gone for good; the main window carries on.
+            talvo.diag("login window unloaded", 5)
+            self.assertEqual(s.desktop.find_windows_now(LOGIN_CAPTION), [])
+            self.assertTrue(talvo.running())
 
 
 class PageCommands(unittest.TestCase):
@@ -189,10 +272,25 @@ def read_ppm(path):
     return width, height, data[header.end():]
 
 
-def gray(pixels, x, y):
+def rgb(pixels, x, y):
     width, _, raw = pixels
-    r, g, b = raw[(y * width + x) * 3:(y * width + x) * 3 + 3]
+    return tuple(raw[(y * width + x) * 3:(y * width + x) * 3 + 3])
+
+
+def gray(pixels, x, y):
+    r, g, b = rgb(pixels, x, y)
     return (r * 11 + g * 16 + b * 5) // 32
+
+
+def eventually(check, timeout=5.0):
+    """True once check() holds, polling until timeout; the window repaints asynchronously."""
+    deadline = time.monotonic() + timeout
+    while True:
+        if check():
+            return True
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.2)
 
 
 if __name__ == "__main__":
