@@ -12,6 +12,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <unicode/ucnv.h>
 
@@ -144,7 +145,13 @@ double median(const MedianCollector& c, const std::string& name)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    // Repetitions of ours and of the peer are shuffled together, so load that comes
+    // and goes on the machine falls on both alike.
+    std::vector<char*> args(argv, argv + argc);
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
+    args.insert(args.begin() + 1, interleave.data());
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     MedianCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
 
