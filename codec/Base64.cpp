@@ -1,5 +1,6 @@
 #include "Base64.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -60,6 +61,62 @@ constexpr auto kD1 = makeShiftedTable(12);
 constexpr auto kD2 = makeShiftedTable(6);
 constexpr auto kD3 = makeShiftedTable(0);
 
+// Four UTF-16 units read as one 64-bit word, put into little-endian unit order.
+constexpr std::uint64_t swapUnits(std::uint64_t w)
+{
+    return (w >> 48) | ((w >> 16) & 0xFFFF0000ull) | ((w << 16) & 0xFFFF00000000ull) | (w << 48);
+}
+
+// Eight bytes as a big-endian number; compilers turn the shifts into one load and a
+// byte swap.
+inline std::uint64_t loadBigEndian64(const unsigned char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        w = ((w & 0x00000000000000FFull) << 56) | ((w & 0x000000000000FF00ull) << 40)
+            | ((w & 0x0000000000FF0000ull) << 24) | ((w & 0x00000000FF000000ull) << 8)
+            | ((w & 0x000000FF00000000ull) >> 8) | ((w & 0x0000FF0000000000ull) >> 24)
+            | ((w & 0x00FF000000000000ull) >> 40) | ((w & 0xFF00000000000000ull) >> 56);
+    }
+    return w;
+}
+
+// Four characters (two table entries) as one 64-bit store in memory order.
+inline std::uint64_t twoPairs(std::uint32_t first, std::uint32_t second)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return first | std::uint64_t{second} << 32;
+    else
+        return std::uint64_t{first} << 32 | second;
+}
+
+// Outputs up to this many bytes are written in place; larger ones go through a
+// chunk so memory far beyond the caches is written only once.
+constexpr std::size_t kDirectOutputLimit = 4u << 20;
+
+// Encodes twelve bytes per step (two eight-byte reads, four 64-bit stores) while at
+// least fourteen input bytes remain, for at most maxSteps steps.
+inline char16_t* encodeWholeSteps(const unsigned char* in, std::size_t n, std::size_t& i, char16_t* o,
+                                  std::size_t maxSteps)
+{
+    for (std::size_t step = 0; step < maxSteps && n - i >= 14; ++step) {
+        const std::uint64_t v = loadBigEndian64(in + i);
+        const std::uint64_t w = loadBigEndian64(in + i + 6);
+        const std::uint64_t a = twoPairs(kPairTable[v >> 52], kPairTable[(v >> 40) & 0xFFF]);
+        const std::uint64_t b = twoPairs(kPairTable[(v >> 28) & 0xFFF], kPairTable[(v >> 16) & 0xFFF]);
+        const std::uint64_t c = twoPairs(kPairTable[w >> 52], kPairTable[(w >> 40) & 0xFFF]);
+        const std::uint64_t d = twoPairs(kPairTable[(w >> 28) & 0xFFF], kPairTable[(w >> 16) & 0xFFF]);
+        std::memcpy(o, &a, 8);
+        std::memcpy(o + 4, &b, 8);
+        std::memcpy(o + 8, &c, 8);
+        std::memcpy(o + 12, &d, 8);
+        o += 16;
+        i += 12;
+    }
+    return o;
+}
+
 enum class Outcome { Done, Invalid, CarriageReturn };
 
 // Decodes groups of four into out (sized by the caller for the worst case) and
@@ -78,6 +135,32 @@ Outcome decodeGroups(const char16_t* s, std::size_t n, bool crSeen, char* out, s
         return false;
     };
     while (i < n) {
+        // Two clean groups per step: eight characters below U+0100, none of them "=".
+        while (n - i >= 8) {
+            std::uint64_t w0, w1;
+            std::memcpy(&w0, s + i, 8);
+            std::memcpy(&w1, s + i + 4, 8);
+            if (((w0 | w1) & 0xFF00FF00FF00FF00ull) != 0)
+                break;
+            if constexpr (std::endian::native != std::endian::little) {
+                w0 = swapUnits(w0);
+                w1 = swapUnits(w1);
+            }
+            const std::uint32_t v0 = kD0[w0 & 0xFF] | kD1[(w0 >> 16) & 0xFF] | kD2[(w0 >> 32) & 0xFF] | kD3[w0 >> 48];
+            const std::uint32_t v1 = kD0[w1 & 0xFF] | kD1[(w1 >> 16) & 0xFF] | kD2[(w1 >> 32) & 0xFF] | kD3[w1 >> 48];
+            if ((v0 | v1) >= kSlow)
+                break;
+            o[0] = static_cast<char>(v0 >> 16);
+            o[1] = static_cast<char>(v0 >> 8);
+            o[2] = static_cast<char>(v0);
+            o[3] = static_cast<char>(v1 >> 16);
+            o[4] = static_cast<char>(v1 >> 8);
+            o[5] = static_cast<char>(v1);
+            o += 6;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         const std::size_t left = n - i;
         if (left >= 4) {
             const char16_t c0 = s[i], c1 = s[i + 1], c2 = s[i + 2], c3 = s[i + 3];
@@ -198,21 +281,28 @@ std::u16string Base64::EncodeBase64Byte(const std::string& sValue)
 {
     InitBase64Table();
     const std::size_t n = sValue.size();
-    std::u16string out(4 * ((n + 2) / 3), u'\0');
+    const std::size_t size = 4 * ((n + 2) / 3);
     const auto* in = reinterpret_cast<const unsigned char*>(sValue.data());
-    char16_t* o = out.data();
     std::size_t i = 0;
-    // Six bytes per step from one eight-byte read: four table stores of two characters.
-    while (i + 8 <= n) {
-        const std::uint64_t v = std::uint64_t{in[i]} << 56 | std::uint64_t{in[i + 1]} << 48
-                                | std::uint64_t{in[i + 2]} << 40 | std::uint64_t{in[i + 3]} << 32
-                                | std::uint64_t{in[i + 4]} << 24 | std::uint64_t{in[i + 5]} << 16;
-        const std::uint32_t p[4] = {kPairTable[v >> 52], kPairTable[(v >> 40) & 0xFFF],
-                                    kPairTable[(v >> 28) & 0xFFF], kPairTable[(v >> 16) & 0xFFF]};
-        std::memcpy(o, p, sizeof p);
-        o += 8;
-        i += 6;
+    std::u16string out;
+    char16_t chunk[4096];
+    char16_t* o;
+    if (size * sizeof(char16_t) <= kDirectOutputLimit) {
+        // Small enough to stay in cache: zero-fill, then write in place.
+        out.resize(size);
+        o = out.data();
+        o = encodeWholeSteps(in, n, i, o, SIZE_MAX);
+    } else {
+        // Encoded in chunks and appended, so the output memory is written once instead
+        // of being zero-filled first and then written again.
+        out.reserve(size);
+        while (n - i >= 14) {
+            o = encodeWholeSteps(in, n, i, chunk, std::size(chunk) / 16);
+            out.append(chunk, static_cast<std::size_t>(o - chunk));
+        }
+        o = chunk;
     }
+    char16_t* const tailStart = o;
     while (i + 3 <= n) {
         const std::uint32_t v = std::uint32_t{in[i]} << 16 | std::uint32_t{in[i + 1]} << 8 | in[i + 2];
         const std::uint32_t p[2] = {kPairTable[v >> 12], kPairTable[v & 0xFFF]};
@@ -227,7 +317,10 @@ std::u16string Base64::EncodeBase64Byte(const std::string& sValue)
         o[1] = strBase64Table[(b1 & 3) << 4 | b2 >> 4];
         o[2] = i + 1 < n ? strBase64Table[(b2 & 15) << 2] : u'=';
         o[3] = u'=';
+        o += 4;
     }
+    if (size * sizeof(char16_t) > kDirectOutputLimit)
+        out.append(tailStart, static_cast<std::size_t>(o - tailStart));
     return out;
 }
 

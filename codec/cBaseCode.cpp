@@ -1,5 +1,9 @@
 #include "cBaseCode.h"
 
+#include <array>
+#include <cstring>
+#include <iterator>
+
 #include "AnsiTable.h"
 #include "basInCodePage.h"
 #include "platform/CodePage.h"
@@ -8,28 +12,76 @@ namespace talvo {
 
 namespace {
 
-constexpr char16_t kHex[] = u"0123456789ABCDEF";
+struct Escape {
+    char16_t units[3];
+};
+
+constexpr std::array<Escape, 256> makeEscapes()
+{
+    constexpr char16_t hex[] = u"0123456789ABCDEF";
+    std::array<Escape, 256> table{};
+    for (unsigned b = 0; b < 256; ++b)
+        table[b] = Escape{{u'%', hex[b >> 4], hex[b & 15]}};
+    return table;
+}
+constexpr auto kEscapes = makeEscapes();
+
+constexpr std::array<std::int8_t, 128> makeHexValues()
+{
+    std::array<std::int8_t, 128> table{};
+    for (auto& v : table)
+        v = -1;
+    for (int d = 0; d < 10; ++d)
+        table['0' + d] = static_cast<std::int8_t>(d);
+    for (int d = 0; d < 6; ++d) {
+        table['A' + d] = static_cast<std::int8_t>(10 + d);
+        table['a' + d] = static_cast<std::int8_t>(10 + d);
+    }
+    return table;
+}
+constexpr auto kHexValues = makeHexValues();
 
 inline char16_t* putEscape(char16_t* o, unsigned byte)
 {
-    o[0] = u'%';
-    o[1] = kHex[byte >> 4];
-    o[2] = kHex[byte & 15];
+    std::memcpy(o, kEscapes[byte].units, sizeof(Escape));
     return o + 3;
 }
 
+// Output written through a small buffer and appended in pieces, so the result string
+// is written once rather than zero-filled first.
+class ChunkedOutput {
+public:
+    explicit ChunkedOutput(std::size_t expected) { out_.reserve(expected); }
+    ChunkedOutput(const ChunkedOutput&) = delete;
+    ChunkedOutput& operator=(const ChunkedOutput&) = delete;
+    // Room for at least `units` more units.
+    char16_t* room(std::size_t units)
+    {
+        if (static_cast<std::size_t>(std::end(chunk_) - at_) < units)
+            flush();
+        return at_;
+    }
+    void advance(char16_t* to) { at_ = to; }
+    std::u16string take()
+    {
+        flush();
+        return std::move(out_);
+    }
+
+private:
+    void flush()
+    {
+        out_.append(chunk_, static_cast<std::size_t>(at_ - chunk_));
+        at_ = chunk_;
+    }
+    std::u16string out_;
+    char16_t chunk_[4096];
+    char16_t* at_ = chunk_;
+};
+
 inline bool isAsciiLetter(unsigned a) { return (a >= 'A' && a <= 'Z') || (a >= 'a' && a <= 'z'); }
 
-inline int hexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
+inline int hexDigit(char16_t c) { return c < 128 ? kHexValues[c] : -1; }
 
 // Up to two hex digits from position `at`, stopping at a non-digit or the end.
 inline unsigned readHexByte(const char16_t* s, std::size_t n, std::size_t at)
@@ -92,12 +144,13 @@ Variant cBaseCode::GBtoUTF8andURLEncode(const Variant& szInput)
     std::size_t size = 0;
     for (std::size_t i = 0, step = 1; i < input.size(); i += step)
         size += utf8EscapedLength(input, i, step);
-    std::u16string out(size, u'\0');
-    char16_t* o = out.data();
+    ChunkedOutput out(size);
     for (std::size_t i = 0; i < input.size();) {
+        char16_t* o = out.room(12);
         char32_t c = input[i];
         if (c < 0x80) {
             *o++ = static_cast<char16_t>(c);
+            out.advance(o);
             ++i;
             continue;
         }
@@ -121,8 +174,9 @@ Variant cBaseCode::GBtoUTF8andURLEncode(const Variant& szInput)
             o = putEscape(o, 0x80 | ((c >> 6) & 0x3F));
             o = putEscape(o, 0x80 | (c & 0x3F));
         }
+        out.advance(o);
     }
-    return Variant(std::move(out));
+    return Variant(out.take());
 }
 
 std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
@@ -133,9 +187,9 @@ std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
         const unsigned a = table.code[c];
         size += a >= 0x100 ? 6 : isAsciiLetter(a) ? 1 : 3;
     }
-    std::u16string out(size, u'\0');
-    char16_t* o = out.data();
+    ChunkedOutput out(size);
     for (const char16_t c : strURL) {
+        char16_t* o = out.room(6);
         const unsigned a = table.code[c];
         if (a >= 0x100) {
             o = putEscape(o, a >> 8);
@@ -145,8 +199,9 @@ std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
         } else {
             o = putEscape(o, a);
         }
+        out.advance(o);
     }
-    return out;
+    return out.take();
 }
 
 std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
@@ -156,13 +211,14 @@ std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
     const auto& table = codec_detail::ansiTable();
     const char16_t* s = strURL.data();
     const std::size_t n = strURL.size();
-    std::u16string out(n, u'\0');  // never longer than the input
-    char16_t* o = out.data();
+    ChunkedOutput out(n);  // never longer than the input
     std::size_t i = 0;
     while (i < n) {
+        char16_t* o = out.room(1);
         const char16_t c = s[i];
         if (c != u'%') {
             *o++ = c;
+            out.advance(o);
             ++i;
             continue;
         }
@@ -170,22 +226,17 @@ std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
         if (v <= 0x7F) {
             *o++ = static_cast<char16_t>(v);
             i += 3;
-            continue;
+        } else if (i + 5 < n && s[i + 3] == u'%' && hexDigit(s[i + 4]) >= 0 && hexDigit(s[i + 5]) >= 0
+                   && table.pair[v << 8 | readHexByte(s, n, i + 4)] != codec_detail::kNoCharacter) {
+            *o++ = table.pair[v << 8 | readHexByte(s, n, i + 4)];
+            i += 6;
+        } else {
+            *o++ = table.single[v];
+            i += 3;
         }
-        if (i + 5 < n && s[i + 3] == u'%' && hexDigit(s[i + 4]) >= 0 && hexDigit(s[i + 5]) >= 0) {
-            const unsigned trail = readHexByte(s, n, i + 4);
-            const char16_t unit = table.pair[v << 8 | trail];
-            if (unit != codec_detail::kNoCharacter) {
-                *o++ = unit;
-                i += 6;
-                continue;
-            }
-        }
-        *o++ = table.single[v];
-        i += 3;
+        out.advance(o);
     }
-    out.resize(static_cast<std::size_t>(o - out.data()));
-    return out;
+    return out.take();
 }
 
 } // namespace talvo

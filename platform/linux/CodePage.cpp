@@ -2,6 +2,7 @@
 
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -227,8 +228,9 @@ const Table* tableFor(int codePage)
 
 bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isSurrogate(char16_t c) { return (c & 0xF800) == 0xD800; }
 
-bool allAscii8(const void* p)
+bool allAscii8(const unsigned char* p)
 {
     std::uint64_t v;
     std::memcpy(&v, p, 8);
@@ -242,89 +244,90 @@ bool allAscii4Units(const char16_t* p)
     return (v & 0xFF80FF80FF80FF80ull) == 0;
 }
 
-// Output sink that either counts or writes into a bounded buffer.
-template <typename T>
-struct Sink {
-    T* out;
-    std::size_t capacity;  // 0 = count only
-    std::size_t size = 0;
-    bool overflow = false;
+// Every converter below has two forms: with out == nullptr it only counts, otherwise it
+// writes at most `capacity` units. Either way it returns the units produced, or kFail
+// (an invalid character under a strict flag, or not enough room).
+constexpr std::size_t kFail = SIZE_MAX;
 
-    bool room(std::size_t n)
-    {
-        if (capacity == 0)
-            return true;
-        if (size + n > capacity) {
-            overflow = true;
-            return false;
-        }
-        return true;
-    }
-};
-
-// Returns false when the conversion must fail (invalid character with the strict flag,
-// or the buffer is too small).
-bool encodeLegacy(const Table& table, bool noBestFit, const char16_t* text, std::size_t length, Sink<char>& sink)
+std::size_t encodeLegacy(const Table& table, bool noBestFit, const char16_t* text, std::size_t length, char* out,
+                         std::size_t capacity)
 {
-    const bool counting = sink.capacity == 0;
+    const std::uint16_t* map = table.fromText.data();
+    if (out == nullptr && !noBestFit) {
+        // Counting is a straight sum; surrogates (one "?" per pair) are the rare fix-up.
+        std::size_t bytes = length;
+        bool surrogates = false;
+        for (std::size_t i = 0; i < length; ++i) {
+            bytes += map[text[i]] >> 8 != 0;
+            surrogates |= isSurrogate(text[i]);
+        }
+        if (surrogates)
+            for (std::size_t i = 0; i + 1 < length; ++i)
+                if (isHighSurrogate(text[i]) && isLowSurrogate(text[i + 1])) {
+                    --bytes;
+                    ++i;
+                }
+        return bytes;
+    }
+    std::size_t o = 0;
     std::size_t i = 0;
     while (i < length) {
         if (table.asciiTransparent && i + 4 <= length && allAscii4Units(text + i)) {
-            if (!counting) {
-                if (!sink.room(4))
-                    return false;
-                char* o = sink.out + sink.size;
-                o[0] = static_cast<char>(text[i]);
-                o[1] = static_cast<char>(text[i + 1]);
-                o[2] = static_cast<char>(text[i + 2]);
-                o[3] = static_cast<char>(text[i + 3]);
+            if (out != nullptr) {
+                if (capacity - o < 4)
+                    return kFail;
+                out[o] = static_cast<char>(text[i]);
+                out[o + 1] = static_cast<char>(text[i + 1]);
+                out[o + 2] = static_cast<char>(text[i + 2]);
+                out[o + 3] = static_cast<char>(text[i + 3]);
             }
-            sink.size += 4;
+            o += 4;
             i += 4;
             continue;
         }
-        const char16_t c = text[i];
+        const char16_t c = text[i++];
         std::uint16_t code;
-        if (isHighSurrogate(c) || isLowSurrogate(c)) {
+        if (isSurrogate(c)) {
             code = '?';
-            if (isHighSurrogate(c) && i + 1 < length && isLowSurrogate(text[i + 1]))
+            if (isHighSurrogate(c) && i < length && isLowSurrogate(text[i]))
                 ++i;  // one character, one "?"
         } else {
-            code = noBestFit && table.bestFit[c] ? std::uint16_t('?') : table.fromText[c];
+            code = noBestFit && table.bestFit[c] ? std::uint16_t('?') : map[c];
         }
-        ++i;
-        const std::size_t n = code < 0x100 ? 1 : 2;
-        if (!counting) {
-            if (!sink.room(n))
-                return false;
-            char* o = sink.out + sink.size;
-            if (n == 1) {
-                o[0] = static_cast<char>(code);
-            } else {
-                o[0] = static_cast<char>(code >> 8);
-                o[1] = static_cast<char>(code & 0xFF);
+        if (code < 0x100) {
+            if (out != nullptr) {
+                if (o == capacity)
+                    return kFail;
+                out[o] = static_cast<char>(code);
             }
+            o += 1;
+        } else {
+            if (out != nullptr) {
+                if (capacity - o < 2)
+                    return kFail;
+                out[o] = static_cast<char>(code >> 8);
+                out[o + 1] = static_cast<char>(code & 0xFF);
+            }
+            o += 2;
         }
-        sink.size += n;
     }
-    return true;
+    return o;
 }
 
-bool decodeLegacy(const Table& table, bool strict, const unsigned char* bytes, std::size_t length,
-                  Sink<char16_t>& sink)
+std::size_t decodeLegacy(const Table& table, bool strict, const unsigned char* bytes, std::size_t length,
+                         char16_t* out, std::size_t capacity)
 {
-    const bool counting = sink.capacity == 0;
+    std::size_t o = 0;
     std::size_t i = 0;
     while (i < length) {
         if (table.asciiTransparent && i + 8 <= length && allAscii8(bytes + i)) {
-            if (!counting) {
-                if (!sink.room(8))
-                    return false;
-                char16_t* o = sink.out + sink.size;
+            if (out != nullptr) {
+                if (capacity - o < 8)
+                    return kFail;
                 for (int k = 0; k < 8; ++k)
-                    o[k] = bytes[i + k];
+                    out[o + k] = bytes[i + k];
             }
-            sink.size += 8;
+            o += 8;
             i += 8;
             continue;
         }
@@ -342,76 +345,97 @@ bool decodeLegacy(const Table& table, bool strict, const unsigned char* bytes, s
         }
         if (unit == kNone) {
             if (strict)
-                return false;
+                return kFail;
             unit = u'?';
         }
-        if (!counting) {
-            if (!sink.room(1))
-                return false;
-            sink.out[sink.size] = unit;
+        if (out != nullptr) {
+            if (o == capacity)
+                return kFail;
+            out[o] = unit;
         }
-        sink.size += 1;
+        ++o;
     }
-    return true;
+    return o;
 }
 
-bool encodeUtf8(bool strict, const char16_t* text, std::size_t length, Sink<char>& sink)
+std::size_t encodeUtf8(bool strict, const char16_t* text, std::size_t length, char* out, std::size_t capacity)
 {
-    const bool counting = sink.capacity == 0;
+    if (out == nullptr) {
+        std::size_t bytes = length;
+        bool surrogates = false;
+        for (std::size_t i = 0; i < length; ++i) {
+            const char16_t c = text[i];
+            bytes += (c >= 0x80) + (c >= 0x800);
+            surrogates |= isSurrogate(c);
+        }
+        if (!surrogates)
+            return bytes;
+        // A pair is 4 bytes, not 3 + 3; a lone surrogate stays 3 (U+FFFD).
+        for (std::size_t i = 0; i < length; ++i) {
+            if (!isSurrogate(text[i]))
+                continue;
+            if (isHighSurrogate(text[i]) && i + 1 < length && isLowSurrogate(text[i + 1])) {
+                bytes -= 2;
+                ++i;
+            } else if (strict) {
+                return kFail;
+            }
+        }
+        return bytes;
+    }
+    std::size_t o = 0;
     std::size_t i = 0;
     while (i < length) {
         if (i + 4 <= length && allAscii4Units(text + i)) {
-            if (!counting) {
-                if (!sink.room(4))
-                    return false;
-                char* o = sink.out + sink.size;
-                o[0] = static_cast<char>(text[i]);
-                o[1] = static_cast<char>(text[i + 1]);
-                o[2] = static_cast<char>(text[i + 2]);
-                o[3] = static_cast<char>(text[i + 3]);
-            }
-            sink.size += 4;
+            if (capacity - o < 4)
+                return kFail;
+            out[o] = static_cast<char>(text[i]);
+            out[o + 1] = static_cast<char>(text[i + 1]);
+            out[o + 2] = static_cast<char>(text[i + 2]);
+            out[o + 3] = static_cast<char>(text[i + 3]);
+            o += 4;
             i += 4;
             continue;
         }
         char32_t c = text[i++];
-        if (isHighSurrogate(static_cast<char16_t>(c)) && i < length && isLowSurrogate(text[i])) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        if (c < 0x80) {
+            if (o == capacity)
+                return kFail;
+            out[o++] = static_cast<char>(c);
+            continue;
+        }
+        if (c < 0x800) {
+            if (capacity - o < 2)
+                return kFail;
+            out[o] = static_cast<char>(0xC0 | (c >> 6));
+            out[o + 1] = static_cast<char>(0x80 | (c & 0x3F));
+            o += 2;
+            continue;
+        }
+        if (isSurrogate(static_cast<char16_t>(c))) {
+            if (isHighSurrogate(static_cast<char16_t>(c)) && i < length && isLowSurrogate(text[i])) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
+                if (capacity - o < 4)
+                    return kFail;
+                out[o] = static_cast<char>(0xF0 | (c >> 18));
+                out[o + 1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+                out[o + 2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                out[o + 3] = static_cast<char>(0x80 | (c & 0x3F));
+                o += 4;
+                continue;
+            }
             if (strict)
-                return false;
+                return kFail;
             c = kReplacementChar;
         }
-        char buf[4];
-        std::size_t n;
-        if (c < 0x80) {
-            buf[0] = static_cast<char>(c);
-            n = 1;
-        } else if (c < 0x800) {
-            buf[0] = static_cast<char>(0xC0 | (c >> 6));
-            buf[1] = static_cast<char>(0x80 | (c & 0x3F));
-            n = 2;
-        } else if (c < 0x10000) {
-            buf[0] = static_cast<char>(0xE0 | (c >> 12));
-            buf[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            buf[2] = static_cast<char>(0x80 | (c & 0x3F));
-            n = 3;
-        } else {
-            buf[0] = static_cast<char>(0xF0 | (c >> 18));
-            buf[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            buf[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            buf[3] = static_cast<char>(0x80 | (c & 0x3F));
-            n = 4;
-        }
-        if (!counting) {
-            if (!sink.room(n))
-                return false;
-            std::memcpy(sink.out + sink.size, buf, n);
-        }
-        sink.size += n;
+        if (capacity - o < 3)
+            return kFail;
+        out[o] = static_cast<char>(0xE0 | (c >> 12));
+        out[o + 1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[o + 2] = static_cast<char>(0x80 | (c & 0x3F));
+        o += 3;
     }
-    return true;
+    return o;
 }
 
 // Length of the well-formed UTF-8 sequence at s (1-4), or 0 with `bad` set to the
@@ -456,53 +480,89 @@ std::size_t utf8Sequence(const unsigned char* s, std::size_t avail, char32_t& cp
     return need;
 }
 
-bool decodeUtf8(bool strict, const unsigned char* bytes, std::size_t length, Sink<char16_t>& sink)
+template <bool Counting>
+std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
+                           std::size_t capacity)
 {
-    const bool counting = sink.capacity == 0;
+    std::size_t o = 0;
     std::size_t i = 0;
+    auto room = [&](std::size_t n) { return Counting || capacity - o >= n; };
     while (i < length) {
         if (i + 8 <= length && allAscii8(bytes + i)) {
-            if (!counting) {
-                if (!sink.room(8))
-                    return false;
-                char16_t* o = sink.out + sink.size;
+            if (!room(8))
+                return kFail;
+            if (!Counting)
                 for (int k = 0; k < 8; ++k)
-                    o[k] = bytes[i + k];
-            }
-            sink.size += 8;
+                    out[o + k] = bytes[i + k];
+            o += 8;
             i += 8;
             continue;
         }
-        char32_t cp;
-        std::size_t n;
-        if (bytes[i] < 0x80) {
-            cp = bytes[i];
-            n = 1;
-        } else {
-            std::size_t bad;
-            n = utf8Sequence(bytes + i, length - i, cp, bad);
-            if (n == 0) {
-                if (strict)
-                    return false;
-                cp = kReplacementChar;
-                n = bad;
+        const unsigned char b0 = bytes[i];
+        if (b0 < 0x80) {
+            if (!room(1))
+                return kFail;
+            if (!Counting)
+                out[o] = b0;
+            ++o;
+            ++i;
+            continue;
+        }
+        // The common well-formed two- and three-byte forms first.
+        if ((b0 & 0xF0) == 0xE0 && length - i >= 3) {
+            const unsigned b1 = bytes[i + 1], b2 = bytes[i + 2];
+            if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
+                const char32_t cp = (b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu);
+                if (cp >= 0x800 && (cp & 0xF800) != 0xD800) {
+                    if (!room(1))
+                        return kFail;
+                    if (!Counting)
+                        out[o] = static_cast<char16_t>(cp);
+                    ++o;
+                    i += 3;
+                    continue;
+                }
             }
+        } else if (b0 >= 0xC2 && b0 <= 0xDF && length - i >= 2 && (bytes[i + 1] & 0xC0) == 0x80) {
+            if (!room(1))
+                return kFail;
+            if (!Counting)
+                out[o] = static_cast<char16_t>((b0 & 0x1Fu) << 6 | (bytes[i + 1] & 0x3Fu));
+            ++o;
+            i += 2;
+            continue;
+        }
+        char32_t cp;
+        std::size_t bad;
+        std::size_t n = utf8Sequence(bytes + i, length - i, cp, bad);
+        if (n == 0) {
+            if (strict)
+                return kFail;
+            cp = kReplacementChar;
+            n = bad;
         }
         i += n;
         const std::size_t units = cp >= 0x10000 ? 2 : 1;
-        if (!counting) {
-            if (!sink.room(units))
-                return false;
+        if (!room(units))
+            return kFail;
+        if (!Counting) {
             if (units == 1) {
-                sink.out[sink.size] = static_cast<char16_t>(cp);
+                out[o] = static_cast<char16_t>(cp);
             } else {
-                sink.out[sink.size] = static_cast<char16_t>(0xD7C0 + (cp >> 10));
-                sink.out[sink.size + 1] = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+                out[o] = static_cast<char16_t>(0xD7C0 + (cp >> 10));
+                out[o + 1] = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
             }
         }
-        sink.size += units;
+        o += units;
     }
-    return true;
+    return o;
+}
+
+std::size_t decodeUtf8(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
+                       std::size_t capacity)
+{
+    return out == nullptr ? decodeUtf8Impl<true>(strict, bytes, length, nullptr, 0)
+                          : decodeUtf8Impl<false>(strict, bytes, length, out, capacity);
 }
 
 std::size_t terminatedLength(const char16_t* text)
@@ -514,9 +574,9 @@ std::size_t terminatedLength(const char16_t* text)
 }
 
 // The result as the Windows functions give it: 0 on failure or when it does not fit an int.
-int finish(bool ok, std::size_t size, bool overflow)
+int finish(std::size_t size)
 {
-    if (!ok || overflow || size == 0 || size > static_cast<std::size_t>(INT_MAX))
+    if (size == kFail || size == 0 || size > static_cast<std::size_t>(INT_MAX))
         return 0;
     return static_cast<int>(size);
 }
@@ -533,19 +593,17 @@ int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text,
         return 0;
     codePage = resolveCodePage(codePage);
     const std::size_t length = textLength == -1 ? terminatedLength(text) + 1 : static_cast<std::size_t>(textLength);
-    Sink<char> sink{buffer, static_cast<std::size_t>(bufferSize)};
-    bool ok;
+    char* out = bufferSize == 0 ? nullptr : buffer;
+    const auto capacity = static_cast<std::size_t>(bufferSize);
     if (codePage == kUtf8CodePage) {
         if ((flags & ~kErrInvalidChars) != 0)
             return 0;
-        ok = encodeUtf8((flags & kErrInvalidChars) != 0, text, length, sink);
-    } else {
-        const Table* table = tableFor(codePage);
-        if (table == nullptr || (flags & ~kNoBestFitChars) != 0)
-            return 0;
-        ok = encodeLegacy(*table, (flags & kNoBestFitChars) != 0, text, length, sink);
+        return finish(encodeUtf8((flags & kErrInvalidChars) != 0, text, length, out, capacity));
     }
-    return finish(ok, sink.size, sink.overflow);
+    const Table* table = tableFor(codePage);
+    if (table == nullptr || (flags & ~kNoBestFitChars) != 0)
+        return 0;
+    return finish(encodeLegacy(*table, (flags & kNoBestFitChars) != 0, text, length, out, capacity));
 }
 
 int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, int byteLength, char16_t* buffer,
@@ -557,19 +615,17 @@ int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, in
     codePage = resolveCodePage(codePage);
     const std::size_t length = byteLength == -1 ? std::strlen(bytes) + 1 : static_cast<std::size_t>(byteLength);
     const auto* in = reinterpret_cast<const unsigned char*>(bytes);
-    Sink<char16_t> sink{buffer, static_cast<std::size_t>(bufferSize)};
-    bool ok;
+    char16_t* out = bufferSize == 0 ? nullptr : buffer;
+    const auto capacity = static_cast<std::size_t>(bufferSize);
     if (codePage == kUtf8CodePage) {
         if ((flags & ~kMbErrInvalidChars) != 0)
             return 0;
-        ok = decodeUtf8((flags & kMbErrInvalidChars) != 0, in, length, sink);
-    } else {
-        const Table* table = tableFor(codePage);
-        if (table == nullptr || (flags & ~(kMbErrInvalidChars | kPrecomposed)) != 0)
-            return 0;
-        ok = decodeLegacy(*table, (flags & kMbErrInvalidChars) != 0, in, length, sink);
+        return finish(decodeUtf8((flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
     }
-    return finish(ok, sink.size, sink.overflow);
+    const Table* table = tableFor(codePage);
+    if (table == nullptr || (flags & ~(kMbErrInvalidChars | kPrecomposed)) != 0)
+        return 0;
+    return finish(decodeLegacy(*table, (flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
 }
 
 std::string textToAnsi(std::u16string_view text)
@@ -577,11 +633,8 @@ std::string textToAnsi(std::u16string_view text)
     const Table* table = tableFor(activeCodePage());
     if (text.empty() || table == nullptr)
         return {};
-    Sink<char> counter{nullptr, 0};
-    encodeLegacy(*table, false, text.data(), text.size(), counter);
-    std::string out(counter.size, '\0');
-    Sink<char> writer{out.data(), out.size()};
-    encodeLegacy(*table, false, text.data(), text.size(), writer);
+    std::string out(encodeLegacy(*table, false, text.data(), text.size(), nullptr, 0), '\0');
+    encodeLegacy(*table, false, text.data(), text.size(), out.data(), out.size());
     return out;
 }
 
@@ -591,11 +644,8 @@ std::u16string ansiToText(std::string_view bytes)
     if (bytes.empty() || table == nullptr)
         return {};
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    Sink<char16_t> counter{nullptr, 0};
-    decodeLegacy(*table, false, in, bytes.size(), counter);
-    std::u16string out(counter.size, u'\0');
-    Sink<char16_t> writer{out.data(), out.size()};
-    decodeLegacy(*table, false, in, bytes.size(), writer);
+    std::u16string out(decodeLegacy(*table, false, in, bytes.size(), nullptr, 0), u'\0');
+    decodeLegacy(*table, false, in, bytes.size(), out.data(), out.size());
     return out;
 }
 
