@@ -2,6 +2,7 @@
 limits, and the user always gets a window (the main window only when an address came)."""
 
 import os
+import time
 import unittest
 
 from faultkit import (CHECK_CODE_ATTEMPTS, LOGIN_CAPTION, PRODUCT_LIMITS, START_TIMEOUT,
@@ -69,7 +70,7 @@ class ServerFaults(unittest.TestCase):
                                     f"attempt {n} ended after {d:.2f}s, before the server's fault")
 
         figure(f"first window, {name}", elapsed, window=kind, attempts=len(numbers),
-               median_attempt=f"{median(durations):.3f}s",
+               median_attempt=f"{median(checked):.3f}s" if checked else "n/a",
                limits=",".join(map(str, limits)))
 
         self.assertEqual(kind, expect_window, client.output.lines()[-30:])
@@ -167,6 +168,46 @@ class ServerFaults(unittest.TestCase):
         self.assertEqual(self.service_requests(world),
                          ["/soft!code.action", "/softcheck!geturl.action"])
         self.close_login_window(world, client)
+
+    def test_body_cut_short(self):
+        # Every answer announces its length and closes halfway: no check code ever arrives.
+        world, client = self.run_fault("body cut short", ("--close-mid-body",),
+                                       expect_attempts=CHECK_CODE_ATTEMPTS)
+        self.assertEqual(self.service_requests(world),
+                         ["/soft!code.action"] * CHECK_CODE_ATTEMPTS)
+        self.close_login_window(world, client)
+
+    def test_slow_answers_within_limits(self):
+        # Two seconds before every answer is well inside the receive limit: the hand-off
+        # still happens, about six seconds late.
+        world, client = self.run_fault("answers delayed 2 s", ("--delay-ms", "2000"),
+                                       expect_window="main", expect_attempts=1)
+        self.assertEqual(self.service_requests(world)[:3],
+                         ["/soft!code.action", "/softcheck!geturl.action",
+                          "/softcheck!contact.action"])
+
+    def test_invalid_utf8_in_answers(self):
+        # The address answer ends in bytes that are not UTF-8; they are read as replacement
+        # characters and carried into the address as the server sent it.
+        world, client = self.run_fault("invalid UTF-8", ("--invalid-utf8",),
+                                       expect_window="main", expect_attempts=1)
+        _, address = client.diag("main window navigate: ", 10)
+        self.assertTrue(address.startswith(f"http://{world.server.address} \ufffd"), address)
+        self.assertTrue(address.endswith("/ui/common/login.jsp?cp=1"), address)
+        _, status = client.diag("main window status: ", 10)
+        self.assertIn("84512367", status)
+        time.sleep(1)  # a crash on the malformed address would come with the navigation
+        self.assertTrue(client.running())
+
+    def test_huge_contact_answer(self):
+        # Over 16 MiB for the contact summary: refused at the cap, so the status bar shows
+        # the ownership line alone and the window still comes.
+        world, client = self.run_fault("huge contact answer", ("--huge-body",),
+                                       expect_window="main", expect_attempts=1)
+        _, status = client.diag("main window status: ", 10)
+        self.assertTrue(status.endswith("  ") and status.strip(), repr(status))
+        self.assertNotIn("84512367", status)
+        self.assertTrue(client.running())
 
 
 if __name__ == "__main__":
