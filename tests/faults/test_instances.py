@@ -11,7 +11,7 @@ from faultkit import (NOTICE_CAPTION, START_TIMEOUT, World, children_of, figure,
                       kill_pids, median)
 
 STARTS = int(os.environ.get("TALVO_FAULTS_STARTS", "20"))
-KILL_ROUNDS = 3
+KILL_ROUNDS = 5
 
 
 def notice_windows(world):
@@ -126,6 +126,14 @@ class RestartAfterKill(unittest.TestCase):
                    main_window_median=f"{median(window_times):.3f}s")
             self.assertLess(median(guard_times), 1.0)
             self.assertEqual(len(w.desktop.find_windows("Alderan")), 1)
+
+            # The instance that took over is a full one: a later start finds it and leaves.
+            late = w.start("talvo-qv", "--server", w.server.address)
+            late.diag("second instance: notice shown", START_TIMEOUT)
+            w.desktop.close(w.desktop.find_windows(NOTICE_CAPTION, pid=late.pid)[0])
+            self.assertEqual(late.wait_exit(15), 0)
+            self.assertTrue(current.running())
+            self.assertEqual(flock_holders(w.runtime), {current.pid})
 
 
 if __name__ == "__main__":
