@@ -195,7 +195,9 @@ std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
             o = putEscape(o, a >> 8);
             o = putEscape(o, a & 0xFF);
         } else if (isAsciiLetter(a)) {
-            *o++ = c;
+            // The letter the code page gives, not c: a best-fit character ("Þ" is "T"
+            // in 936) must not leave raw in an escaped address.
+            *o++ = static_cast<char16_t>(a);
         } else {
             o = putEscape(o, a);
         }
