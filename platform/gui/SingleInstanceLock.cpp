@@ -2,6 +2,7 @@
 #include "platform/gui/SingleInstanceLock.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #if defined(_WIN32)

@@ -466,6 +466,22 @@ TEST_F(LoginWindowTest, OtherButtonsOnlyResetThePictures)
     EXPECT_EQ(w->pos(), start) << "left together with another button moves nothing";
 }
 
+TEST_F(LoginWindowTest, PressingOnAControlNeverDragsTheWindow)
+{
+    loadAndShow();
+    QWidget* w = login_.get();
+    const QPoint start = w->pos();
+    for (QWidget* control : std::initializer_list<QWidget*>{login_->lnkLeaveWord(), login_->Label2(), login_->lblBottom(), login_->Frame1(),
+                             static_cast<QWidget*>(login_->chkCopyright(2)), static_cast<QWidget*>(login_->cmdLogin())}) {
+        send(control, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
+        send(control, QEvent::MouseMove, QPointF(-60, -40), Qt::NoButton, Qt::LeftButton);
+        send(control, QEvent::MouseButtonRelease, QPointF(-60, -40), Qt::LeftButton, Qt::NoButton);
+        EXPECT_EQ(w->pos(), start) << control->metaObject()->className();
+    }
+    EXPECT_TRUE(world_.opened.empty()) << "released away from the link: no click";
+    EXPECT_EQ(values(), (std::vector<int>{1, 0, 0}));
+}
+
 TEST_F(LoginWindowTest, MouseDownRoundsToTheNearestTwipTiesToEven)
 {
     loadAndShow();
