@@ -27,7 +27,7 @@ bool TitleWatcher::couldBeAddress(const QString& text, const QUrl& url)
     // part of any of its spellings counts.
     const QString spellings[] = {
         url.toString(),
-        url.toString(QUrl::FullyDecoded),
+        QUrl::fromPercentEncoding(url.toEncoded()),
         url.toDisplayString(),
         QString::fromUtf8(url.toEncoded()),
     };

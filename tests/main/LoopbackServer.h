@@ -15,7 +15,8 @@
 // what our request helper sends.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(std::string body) : body_(std::move(body))
+    explicit LoopbackServer(std::string body, std::string contentType = "text/plain")
+        : body_(std::move(body)), contentType_(std::move(contentType))
     {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -61,7 +62,8 @@ private:
                 std::lock_guard lock(mutex_);
                 lines_.push_back(request.substr(0, request.find("\r\n")));
             }
-            const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: "
+            const std::string response = "HTTP/1.1 200 OK\r\nContent-Type: " + contentType_
+                                         + "\r\nContent-Length: "
                                          + std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
             ::send(client, response.data(), response.size(), MSG_NOSIGNAL);
             ::close(client);
@@ -69,6 +71,7 @@ private:
     }
 
     std::string body_;
+    std::string contentType_;
     int listener_ = -1;
     int port_ = 0;
     std::thread thread_;

@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <QFrame>
+#include <QLabel>
+#include <QStatusBar>
+#include <QWebEngineView>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GuiSupport.h"
+#include "main/frmMain.h"
+
+using talvo::frmMain;
+
+namespace {
+
+const QString kCaption = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
+
+// A main window wired to fakes: the login window's values, a contact answer, and a
+// process end that is only recorded.
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        windowLog().clear();
+        login.title = QStringLiteral("Alderan");
+        login.member = QStringLiteral("qv1");
+        login.visit = QStringLiteral("127.0.0.1:9/app"); // nothing listens there
+        login.leave = QStringLiteral("http://127.0.0.1:9/leave.html");
+        window = std::make_unique<frmMain>();
+        window->setLoginView(&login);
+        window->setContactRequest([this](const std::u16string&, const std::u16string& url, const std::u16string&) {
+            contactUrls.push_back(url);
+            return talvo::Variant(contactAnswer);
+        });
+        window->setProcessEnder([this](int status) { endings.push_back(status); });
+        window->setBrowserOpener([this](std::u16string_view address) {
+            opened.emplace_back(address);
+            return true;
+        });
+    }
+
+    void show(const QString& copyright = QStringLiteral("1"))
+    {
+        window->Copyright = copyright;
+        window->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QWebEngineView* browser() const { return window->findChild<QWebEngineView*>(QStringLiteral("WebBrowser1")); }
+    QStatusBar* statusBar() const { return window->findChild<QStatusBar*>(QStringLiteral("StatusBar1")); }
+    QFrame* linkFrame() const { return window->findChild<QFrame*>(QStringLiteral("Frame1")); }
+    QLabel* link() const { return window->findChild<QLabel*>(QStringLiteral("lnkLeaveWord")); }
+    QSize outer() const { return window->frameGeometry().size(); }
+
+    // Shows a page whose script sets the given titles one after the other, each once
+    // the previous one has been seen by us (a short pause between them).
+    void runTitles(const QStringList& titles, int gapMs = 150)
+    {
+        QString script;
+        int at = 0;
+        for (const QString& title : titles) {
+            at += gapMs;
+            script += QStringLiteral("setTimeout(function(){document.title=%1;},%2);")
+                          .arg(jsQuote(title))
+                          .arg(at);
+        }
+        browser()->setHtml(QStringLiteral("<html><head><title>start</title></head><body><script>%1</script></body></html>")
+                               .arg(script),
+                           QUrl(QStringLiteral("http://127.0.0.1:9/page.html")));
+    }
+
+    static QString jsQuote(const QString& text)
+    {
+        QString out = QStringLiteral("\"");
+        for (QChar c : text)
+            out += (c == u'"' || c == u'\\') ? QStringLiteral("\\") + c : QString(c);
+        return out + QStringLiteral("\"");
+    }
+
+    FakeLogin login;
+    std::unique_ptr<frmMain> window;
+    std::u16string contactAnswer = u"contact:Li tel:123 qq:456";
+    std::vector<std::u16string> contactUrls;
+    std::vector<int> endings;
+    std::vector<std::u16string> opened;
+};
+
+} // namespace
+
+// Runs first and alone touches the process-wide window, which must stay unloaded.
+TEST(MainWindowInstance, FieldsBeforeShow)
+{
+    frmMain& main = frmMain::instance();
+    EXPECT_EQ(&main, &frmMain::instance());
+    EXPECT_FALSE(main.isLogin);
+    EXPECT_FALSE(main.isChat);
+    EXPECT_TRUE(main.Code.isEmpty());
+    EXPECT_TRUE(main.VisitUrl.isEmpty());
+    EXPECT_TRUE(main.Copyright.isEmpty());
+
+    main.Copyright = QStringLiteral("9");
+    EXPECT_EQ(frmMain::instance().Copyright, QStringLiteral("9"));
+    EXPECT_FALSE(main.isLoaded());
+    EXPECT_FALSE(main.isVisible());
+    EXPECT_EQ(main.findChild<QWebEngineView*>(), nullptr);
+}
+
+TEST_F(MainWindow, LayoutAfterShow)
+{
+    window->isChat = true; // the load clears it
+    show();
+    EXPECT_TRUE(window->isLoaded());
+    EXPECT_FALSE(window->isChat);
+    EXPECT_EQ(window->windowTitle(), kCaption + QStringLiteral("Alderan"));
+    EXPECT_EQ(outer(), QSize(1011, 767));
+
+    const QString status = frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:LI  联系电话:123 QQ:456");
+    EXPECT_TRUE(frmMain::ownershipLine().endsWith(QStringLiteral("  ")));
+    EXPECT_EQ(statusBar()->currentMessage(), status);
+
+    // The status bar along the bottom, the link 4 px below its top, the browser from the
+    // top left and as high as the whole window.
+    EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
+    EXPECT_EQ(statusBar()->width(), window->width());
+    EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
+    EXPECT_EQ(linkFrame()->x(), 888);
+    EXPECT_EQ(browser()->geometry(), QRect(0, 0, 1007, 767));
+    EXPECT_EQ(link()->text(), QString::fromUtf16(u"在线留言"));
+    EXPECT_EQ(link()->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+
+    ASSERT_EQ(contactUrls.size(), 1u);
+    EXPECT_EQ(contactUrls[0].rfind(u"http:///softcheck!contact.action?memberid=qv1&rnm=", 0), 0u);
+
+    EXPECT_EQ(countLines(QStringLiteral("main window shown: title=") + kCaption + QStringLiteral("Alderan")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("main window size: 1011x767")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("main window status: ") + status), 1);
+}
+
+TEST_F(MainWindow, LookupHostAndEmptyValues)
+{
+    login.title.clear();
+    login.member.clear();
+    contactAnswer = u"null";
+    window->setContactHost(QStringLiteral("127.0.0.1:5"));
+    show();
+    EXPECT_EQ(window->windowTitle(), kCaption); // ends in "- "
+    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("- ")));
+    EXPECT_EQ(statusBar()->currentMessage(), frmMain::ownershipLine());
+    ASSERT_EQ(contactUrls.size(), 1u);
+    EXPECT_EQ(contactUrls[0].rfind(u"http://127.0.0.1:5/softcheck!contact.action?memberid=&rnm=", 0), 0u);
+}
+
+TEST_F(MainWindow, FirstNavigation)
+{
+    show(QStringLiteral("1"));
+    const QString address = QStringLiteral("http://127.0.0.1:9/app/ui/common/login.jsp?cp=1");
+    EXPECT_EQ(countLines(QStringLiteral("main window navigate: ") + address), 1);
+    EXPECT_TRUE(waitFor([&] { return browser()->url() == QUrl(address); })) << browser()->url().toString().toStdString();
+}
+
+TEST_F(MainWindow, EmptyEditionCodeNavigatesToCpEquals)
+{
+    show(QString());
+    const QString address = QStringLiteral("http://127.0.0.1:9/app/ui/common/login.jsp?cp=");
+    EXPECT_EQ(countLines(QStringLiteral("main window navigate: ") + address), 1);
+    EXPECT_TRUE(waitFor([&] { return browser()->url().toString().endsWith(QStringLiteral("cp=")); }));
+}
+
+TEST_F(MainWindow, SizeIsFixedButMinimisingIsAllowed)
+{
+    show();
+    for (const QSize attempt : {QSize(500, 400), QSize(1400, 900), QSize(1011, 500)}) {
+        window->resize(attempt);
+        EXPECT_TRUE(waitFor([&] { return outer() == QSize(1011, 767); }))
+            << attempt.width() << "x" << attempt.height() << " stayed " << outer().width() << "x" << outer().height();
+        EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
+        EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
+    }
+
+    window->showMinimized();
+    EXPECT_TRUE(waitFor([&] { return window->isMinimized(); }));
+    window->showNormal();
+    EXPECT_TRUE(waitFor([&] { return !window->isMinimized(); }));
+    EXPECT_EQ(outer(), QSize(1011, 767));
+
+    // Maximising is not offered, and undone should anything ask for it.
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    window->showMaximized();
+    EXPECT_TRUE(waitFor([&] { return !window->isMaximized() && outer() == QSize(1011, 767); }));
+}
+
+TEST_F(MainWindow, LeaveMessageLink)
+{
+    show();
+    const QCursor cursor = link()->cursor();
+    EXPECT_EQ(cursor.hotSpot(), QPoint(13, 5));
+    EXPECT_EQ(cursor.pixmap().size(), QSize(32, 32));
+
+    QTest::mouseClick(link(), Qt::LeftButton, {}, QPoint(10, 5));
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], u"http://127.0.0.1:9/leave.html");
+
+    login.leave.clear();
+    QTest::mouseClick(link(), Qt::LeftButton, {}, QPoint(10, 5));
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], u"");
+    EXPECT_TRUE(endings.empty());
+}
+
+TEST_F(MainWindow, PageTitlesReachTheBridge)
+{
+    show();
+    runTitles({QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"), QStringLiteral("VB:CHAT|42"),
+               QStringLiteral("after")});
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: after")) == 1; }));
+    EXPECT_TRUE(window->isChat);
+    EXPECT_EQ(countLines(QStringLiteral("page title: start")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("page title: Welcome")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("page command: CHAT")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("page command: CHAT|42")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("chat flag set")), 1);
+    // Each command is followed by the reset, which the page reports back as a change.
+    EXPECT_EQ(countLines(QStringLiteral("document title reset")), 2);
+    EXPECT_EQ(countLines(QStringLiteral("page title: Zentarro")), 2);
+    EXPECT_TRUE(endings.empty());
+
+    // In the order the page set them.
+    QStringList titles;
+    for (const QString& line : windowLog())
+        if (line.startsWith(QStringLiteral("page title: ")))
+            titles << line.mid(12);
+    EXPECT_EQ(titles.join(u'\n').toStdString(), QStringList({QStringLiteral("start"), QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"),
+                                   QStringLiteral("Zentarro"), QStringLiteral("VB:CHAT|42"), QStringLiteral("Zentarro"),
+                                   QStringLiteral("after")}).join(u'\n').toStdString());
+}
+
+TEST_F(MainWindow, ResetIsSeenInTheDocument)
+{
+    show();
+    runTitles({QStringLiteral("VB:IMPPHONE")});
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page command: IMPPHONE")) == 1; }));
+    EXPECT_TRUE(waitFor([&] { return browser()->title() == QStringLiteral("Zentarro"); }));
+    QString seen;
+    browser()->page()->runJavaScript(QStringLiteral("document.title"), [&](const QVariant& v) { seen = v.toString(); });
+    EXPECT_TRUE(waitFor([&] { return seen == QStringLiteral("Zentarro"); }));
+}
+
+TEST_F(MainWindow, UntitledPagesAreNoTitleChange)
+{
+    show();
+    // No title of its own: WebEngine reports the address, which is no change of title.
+    browser()->setHtml(QStringLiteral("<html><body>plain</body></html>"), QUrl(QStringLiteral("http://127.0.0.1:9/plain.html")));
+    ASSERT_TRUE(waitFor([&] { return browser()->url() == QUrl(QStringLiteral("http://127.0.0.1:9/plain.html")); }));
+    // A page that really is titled with a piece of its address is reported, in order.
+    runTitles({QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"), QStringLiteral("done")}, 100);
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: done")) == 1; }));
+    for (const QString& line : windowLog())
+        EXPECT_FALSE(line.contains(QStringLiteral("plain.html"))) << line.toStdString();
+    QStringList titles;
+    for (const QString& line : windowLog())
+        if (line.startsWith(QStringLiteral("page title: ")))
+            titles << line.mid(12);
+    EXPECT_EQ(titles.join(u'\n').toStdString(), QStringList({QStringLiteral("start"), QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"),
+                                   QStringLiteral("Zentarro"), QStringLiteral("done")}).join(u'\n').toStdString());
+}
+
+TEST_F(MainWindow, ExitAsksAndCancelKeepsEverything)
+{
+    show();
+    BoxAnswerer answerer({QString::fromUtf16(u"取消"), QString::fromUtf16(u"取消")});
+    runTitles({QStringLiteral("vb:exit")});
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("exit confirmation: cancel")) == 1; }));
+    ASSERT_TRUE(waitFor([&] { return browser()->title() == QStringLiteral("Zentarro"); }));
+    // The same command again is a new change of title and asks again.
+    browser()->page()->runJavaScript(QStringLiteral("document.title = 'VB:EXIT';"));
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("exit confirmation: cancel")) == 2; }));
+
+    ASSERT_EQ(answerer.seen.size(), 2);
+    const auto& box = answerer.seen[0];
+    EXPECT_EQ(box.caption, QString::fromUtf16(u"提示信息"));
+    EXPECT_EQ(box.text, QString::fromUtf16(u"   您真的确定要退出系统！    "));
+    EXPECT_EQ(box.buttons, (QStringList{QString::fromUtf16(u"确定"), QString::fromUtf16(u"取消")}));
+    EXPECT_EQ(box.defaultButton, QString::fromUtf16(u"确定"));
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_TRUE(endings.empty());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(countLines(QStringLiteral("document title reset")), 2);
+}
+
+TEST_F(MainWindow, TitlesWaitWhileTheConfirmationIsOpen)
+{
+    show();
+    // The box stays open for a while; the page goes on setting titles meanwhile.
+    BoxAnswerer answerer({QString::fromUtf16(u"取消")}, 700);
+    runTitles({QStringLiteral("VB:EXIT"), QStringLiteral("VB:CHAT|1"), QStringLiteral("VB:EXITX")});
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page command: EXITX")) == 1; }));
+    EXPECT_EQ(answerer.seen.size(), 1); // no second box on top of the first
+    EXPECT_TRUE(window->isChat);
+    QStringList order;
+    for (const QString& line : windowLog())
+        if (line.startsWith(QStringLiteral("page command: ")) || line.startsWith(QStringLiteral("exit confirmation")))
+            order << line;
+    EXPECT_EQ(order.join(u'\n').toStdString(),
+              QStringList({QStringLiteral("page command: EXIT"), QStringLiteral("exit confirmation: cancel"),
+                           QStringLiteral("page command: CHAT|1"), QStringLiteral("page command: EXITX")})
+                  .join(u'\n')
+                  .toStdString());
+    EXPECT_TRUE(endings.empty());
+}
+
+TEST_F(MainWindow, ExitOkUnloadsEveryWindow)
+{
+    show();
+    QWidget other;
+    other.show();
+    BoxAnswerer answerer({QString::fromUtf16(u"确定")});
+    runTitles({QStringLiteral("VB:EXIT"), QStringLiteral("VB:CHAT|late")});
+    ASSERT_TRUE(waitFor([&] { return !endings.empty(); }));
+    EXPECT_EQ(endings, std::vector<int>{0});
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(other.isVisible());
+    EXPECT_EQ(countLines(QStringLiteral("exit confirmation: ok")), 1);
+    EXPECT_EQ(countLines(QStringLiteral("main window unloaded")), 1);
+    // Nothing after the command that ended the program: no reset, no later commands.
+    pause(600);
+    EXPECT_EQ(countLines(QStringLiteral("document title reset")), 0);
+    EXPECT_FALSE(window->isChat);
+    EXPECT_EQ(endings.size(), 1u);
+}
+
+TEST_F(MainWindow, ExitOkCommandEndsWithoutAsking)
+{
+    show();
+    BoxAnswerer answerer({});
+    runTitles({QStringLiteral("VB:EXITOK")});
+    ASSERT_TRUE(waitFor([&] { return !endings.empty(); }));
+    EXPECT_EQ(endings, std::vector<int>{0});
+    EXPECT_TRUE(answerer.seen.isEmpty());
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, ClosingUnloadsOnce)
+{
+    show();
+    QWidget other;
+    other.show();
+    window->close();
+    EXPECT_EQ(endings, std::vector<int>{0});
+    EXPECT_FALSE(other.isVisible());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(countLines(QStringLiteral("main window unloaded")), 1);
+}
+
+TEST_F(MainWindow, PageDialogsStaySilent)
+{
+    show();
+    BoxAnswerer answerer({});
+    browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body><script>"
+                                      "alert('a'); var c = confirm('c'); var p = prompt('p', 'x');"
+                                      "document.title = 'answers ' + c + ' ' + p;</script></body></html>"),
+                       QUrl(QStringLiteral("http://127.0.0.1:9/d.html")));
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: answers false null")) == 1; }));
+    EXPECT_TRUE(answerer.seen.isEmpty());
+    for (QWidget* w : QApplication::topLevelWidgets())
+        EXPECT_TRUE(w == window.get() || !w->isVisible()) << w->metaObject()->className();
+}
