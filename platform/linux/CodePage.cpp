@@ -1,6 +1,7 @@
 #include "../CodePage.h"
 
 #include <array>
+#include <bit>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -358,17 +359,42 @@ std::size_t decodeLegacy(const Table& table, bool strict, const unsigned char* b
     return o;
 }
 
+// The UTF-8 bytes of a BMP unit with their count; surrogates have length 0.
+struct Utf8Form {
+    std::uint8_t bytes[3];
+    std::uint8_t length;
+};
+
+std::vector<Utf8Form> makeUtf8Forms()
+{
+    std::vector<Utf8Form> forms(0x10000);
+    for (std::uint32_t c = 0; c < 0x10000; ++c) {
+        Utf8Form& f = forms[c];
+        if (c < 0x80) {
+            f = {{static_cast<std::uint8_t>(c), 0, 0}, 1};
+        } else if (c < 0x800) {
+            f = {{static_cast<std::uint8_t>(0xC0 | c >> 6), static_cast<std::uint8_t>(0x80 | (c & 0x3F)), 0}, 2};
+        } else if (c < 0xD800 || c > 0xDFFF) {
+            f = {{static_cast<std::uint8_t>(0xE0 | c >> 12), static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)),
+                  static_cast<std::uint8_t>(0x80 | (c & 0x3F))},
+                 3};
+        }
+    }
+    return forms;
+}
+
 std::size_t encodeUtf8(bool strict, const char16_t* text, std::size_t length, char* out, std::size_t capacity)
 {
     if (out == nullptr) {
+        // Plain unsigned sums so the compiler can vectorise the loop.
         std::size_t bytes = length;
-        bool surrogates = false;
+        unsigned surrogates = 0;
         for (std::size_t i = 0; i < length; ++i) {
-            const char16_t c = text[i];
-            bytes += (c >= 0x80) + (c >= 0x800);
-            surrogates |= isSurrogate(c);
+            const unsigned c = text[i];
+            bytes += static_cast<unsigned>(c >= 0x80) + static_cast<unsigned>(c >= 0x800);
+            surrogates |= static_cast<unsigned>(c - 0xD800u < 0x800u);
         }
-        if (!surrogates)
+        if (surrogates == 0)
             return bytes;
         // A pair is 4 bytes, not 3 + 3; a lone surrogate stays 3 (U+FFFD).
         for (std::size_t i = 0; i < length; ++i) {
@@ -383,21 +409,22 @@ std::size_t encodeUtf8(bool strict, const char16_t* text, std::size_t length, ch
         }
         return bytes;
     }
+    static const std::vector<Utf8Form> forms = makeUtf8Forms();
+    const Utf8Form* utf8Forms = forms.data();
     std::size_t o = 0;
     std::size_t i = 0;
     while (i < length) {
-        if (i + 4 <= length && allAscii4Units(text + i)) {
-            if (capacity - o < 4)
-                return kFail;
-            out[o] = static_cast<char>(text[i]);
-            out[o + 1] = static_cast<char>(text[i + 1]);
-            out[o + 2] = static_cast<char>(text[i + 2]);
-            out[o + 3] = static_cast<char>(text[i + 3]);
-            o += 4;
-            i += 4;
-            continue;
-        }
         char32_t c = text[i++];
+        if (capacity - o >= 4) {
+            // One table load and one four-byte store per unit, no branches on the
+            // character class: mixed Chinese and ASCII text would mispredict them.
+            const Utf8Form form = utf8Forms[c];
+            if (form.length != 0) {
+                std::memcpy(out + o, &form, 4);
+                o += form.length;
+                continue;
+            }
+        }
         if (c < 0x80) {
             if (o == capacity)
                 return kFail;
@@ -565,12 +592,21 @@ std::size_t decodeUtf8(bool strict, const unsigned char* bytes, std::size_t leng
                           : decodeUtf8Impl<false>(strict, bytes, length, out, capacity);
 }
 
+// Never reads past the terminator, so it is safe at the very end of an allocation.
 std::size_t terminatedLength(const char16_t* text)
 {
     std::size_t n = 0;
-    while (text[n] != 0)
-        ++n;
-    return n;
+    for (;;) {
+        if (text[n] == 0)
+            return n;
+        if (text[n + 1] == 0)
+            return n + 1;
+        if (text[n + 2] == 0)
+            return n + 2;
+        if (text[n + 3] == 0)
+            return n + 3;
+        n += 4;
+    }
 }
 
 // The result as the Windows functions give it: 0 on failure or when it does not fit an int.

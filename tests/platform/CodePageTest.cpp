@@ -144,6 +144,9 @@ TEST(CodePage, FailuresReturnZeroAndNeverOverrun)
     std::memset(out, 'Z', sizeof out);
     EXPECT_EQ(wideCharToMultiByte(936, 0, text, 2, out, 3), 0) << "buffer one byte short";
     EXPECT_EQ(out[3], 'Z');
+    std::memset(out, 'Z', sizeof out);
+    EXPECT_EQ(wideCharToMultiByte(65001, 0, text, 2, out, 5), 0) << "UTF-8 buffer one byte short";
+    EXPECT_EQ(out[5], 'Z');
     char16_t units[4] = {u'Z', u'Z', u'Z', u'Z'};
     EXPECT_EQ(multiByteToWideChar(65001, 0, "abc", 3, units, 2), 0);
     EXPECT_EQ(units[2], u'Z');
