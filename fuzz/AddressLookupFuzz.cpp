@@ -1,0 +1,102 @@
+// The address lookup of the login window against hostile server answers.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "login/logic/AddressLookup.h"
+
+namespace {
+
+constexpr std::u16string_view kMarker = u"mireth_url:";
+
+// Every marker cut out in one left-to-right pass; what the cut joins is not looked at
+// again.
+std::u16string withoutMarkers(std::u16string_view text)
+{
+    std::u16string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text.substr(i, kMarker.size()) == kMarker) {
+            i += kMarker.size();
+        } else {
+            out.push_back(text[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::u16string expectedAddress(std::u16string_view response)
+{
+    if (response.size() <= 5 || response.find(u"mireth_url") == std::u16string_view::npos)
+        return {};
+    std::u16string rest = withoutMarkers(response);
+    return rest == u"null" ? std::u16string() : rest;
+}
+
+std::u16string takeText(FuzzedDataProvider& input, std::size_t maxLength)
+{
+    return talvo::fuzz::textFromBytes(input.ConsumeRandomLengthString(maxLength));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace talvo::login;
+    FuzzedDataProvider input(data, size);
+
+    const std::u16string member = takeText(input, 16);
+    std::vector<std::u16string> checkCodes;
+    for (int i = input.ConsumeIntegralInRange(0, 12); i > 0; --i)
+        checkCodes.push_back(takeText(input, 12));
+    const bool markerFirst = input.ConsumeBool();
+    const std::u16string response = talvo::fuzz::textFromBytes(input.ConsumeRemainingBytesAsString());
+
+    // The answer parser alone, and the usual shape of an answer: marker, then address.
+    const std::u16string address = addressFromResponse(response);
+    FUZZ_CHECK(address == expectedAddress(response));
+    FUZZ_CHECK(address.size() <= response.size());
+    if (markerFirst && response.find(u"mireth_url") == std::u16string::npos) {
+        const std::u16string answer = std::u16string(kMarker) + response;
+        FUZZ_CHECK(addressFromResponse(answer) == (response == u"null" ? u"" : response));
+    }
+
+    // The whole lookup with a scripted server: check codes until one of 5 or more
+    // characters, at most 11 of them, then one address request carrying the member code.
+    int factories = 0, checkRequests = 0, addressRequests = 0;
+    std::size_t nextCode = 0;
+    RequestFactory server = [&]() -> GetRequest {
+        ++factories;
+        return [&](const std::u16string& url) -> std::u16string {
+            if (url.find(u"/soft!code.action?rnm=") != std::u16string::npos) {
+                ++checkRequests;
+                return nextCode < checkCodes.size() ? checkCodes[nextCode++] : std::u16string();
+            }
+            FUZZ_CHECK(url.find(u"/softcheck!geturl.action?member=" + member + u"&rnm=")
+                       != std::u16string::npos);
+            ++addressRequests;
+            return response;
+        };
+    };
+    int attempts = 0;
+    const std::u16string found =
+        AddressLookup(server).getVisitUrl(u"server.test", member, [&](int attempt) {
+            FUZZ_CHECK(attempt == ++attempts);
+        });
+
+    int codeAt = 0;
+    while (codeAt < static_cast<int>(checkCodes.size()) && checkCodes[codeAt].size() < 5)
+        ++codeAt;
+    const bool gotCode = codeAt < static_cast<int>(checkCodes.size()) && codeAt < 11;
+    FUZZ_CHECK(checkRequests == (gotCode ? codeAt + 1 : 11));
+    FUZZ_CHECK(attempts == checkRequests);
+    FUZZ_CHECK(addressRequests == (gotCode ? 1 : 0));
+    FUZZ_CHECK(factories == (gotCode ? 2 : 1));
+    FUZZ_CHECK(found == (gotCode ? address : u""));
+    return 0;
+}
