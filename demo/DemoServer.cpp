@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
-#include <utility>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include <httplib.h>
 #include <netdb.h>
