@@ -143,11 +143,18 @@ void frmMain::buildControls()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false); // the window cannot be resized anyway
+    StatusBar1->setAutoFillBackground(true); // it covers the bottom of the page
     StatusBar1->showMessage(QString::fromUtf16(u"“Zentarro”客户营销管理软件"));
 
     WebBrowser1 = new QWebEngineView(this);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setPage(new SilentPage(WebBrowser1));
+    auto* page = new SilentPage(WebBrowser1);
+    page->setPopupOpener([this](const QUrl& url) {
+        const QString address = url.toString();
+        qCInfo(lcWindows).noquote() << "main window popup: " + address;
+        opener_(address.toStdU16String());
+    });
+    WebBrowser1->setPage(page);
     WebBrowser1->setGeometry(px(4080), px(1440), px(2295), px(1215));
 
     titles_ = new TitleWatcher(WebBrowser1->page(), this);

@@ -367,3 +367,19 @@ TEST_F(MainWindow, PageDialogsStaySilent)
     for (QWidget* w : QApplication::topLevelWidgets())
         EXPECT_TRUE(w == window.get() || !w->isVisible()) << w->metaObject()->className();
 }
+
+TEST_F(MainWindow, NewWindowsGoToTheSystemBrowser)
+{
+    show();
+    browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body><script>"
+                                      "window.open('http://127.0.0.1:9/report.html?id=7');"
+                                      "window.open('');" // nowhere to go: nothing opens
+                                      "document.title = 'opened';</script></body></html>"),
+                       QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
+    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
+    pause(300);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], u"http://127.0.0.1:9/report.html?id=7");
+    EXPECT_EQ(browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
+    EXPECT_TRUE(endings.empty());
+}
