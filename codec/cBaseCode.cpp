@@ -1,6 +1,7 @@
 #include "cBaseCode.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -12,16 +13,17 @@ namespace talvo {
 
 namespace {
 
-struct Escape {
-    char16_t units[3];
-};
-
-constexpr std::array<Escape, 256> makeEscapes()
+// "%XX" as three UTF-16 units packed into the low 48 bits of a word in memory order,
+// so one eight-byte store writes an escape (the two spare units are overwritten next).
+constexpr std::array<std::uint64_t, 256> makeEscapes()
 {
     constexpr char16_t hex[] = u"0123456789ABCDEF";
-    std::array<Escape, 256> table{};
-    for (unsigned b = 0; b < 256; ++b)
-        table[b] = Escape{{u'%', hex[b >> 4], hex[b & 15]}};
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned b = 0; b < 256; ++b) {
+        const std::uint64_t units[3] = {u'%', hex[b >> 4], hex[b & 15]};
+        table[b] = std::endian::native == std::endian::little ? units[0] | units[1] << 16 | units[2] << 32
+                                                               : units[0] << 48 | units[1] << 32 | units[2] << 16;
+    }
     return table;
 }
 constexpr auto kEscapes = makeEscapes();
@@ -41,45 +43,15 @@ constexpr std::array<std::int8_t, 128> makeHexValues()
 }
 constexpr auto kHexValues = makeHexValues();
 
-inline char16_t* putEscape(char16_t* o, unsigned byte)
+// A single unit as an eight-byte store (the other three units are overwritten next).
+inline std::uint64_t unitWord(char16_t c)
 {
-    std::memcpy(o, kEscapes[byte].units, sizeof(Escape));
-    return o + 3;
+    return std::endian::native == std::endian::little ? std::uint64_t{c} : std::uint64_t{c} << 48;
 }
 
-// Output written through a small buffer and appended in pieces, so the result string
-// is written once rather than zero-filled first.
-class ChunkedOutput {
-public:
-    explicit ChunkedOutput(std::size_t expected) { out_.reserve(expected); }
-    ChunkedOutput(const ChunkedOutput&) = delete;
-    ChunkedOutput& operator=(const ChunkedOutput&) = delete;
-    // Room for at least `units` more units.
-    char16_t* room(std::size_t units)
-    {
-        if (static_cast<std::size_t>(std::end(chunk_) - at_) < units)
-            flush();
-        return at_;
-    }
-    void advance(char16_t* to) { at_ = to; }
-    std::u16string take()
-    {
-        flush();
-        return std::move(out_);
-    }
+inline void store(char16_t* o, std::uint64_t word) { std::memcpy(o, &word, 8); }
 
-private:
-    void flush()
-    {
-        out_.append(chunk_, static_cast<std::size_t>(at_ - chunk_));
-        at_ = chunk_;
-    }
-    std::u16string out_;
-    char16_t chunk_[4096];
-    char16_t* at_ = chunk_;
-};
-
-inline bool isAsciiLetter(unsigned a) { return (a >= 'A' && a <= 'Z') || (a >= 'a' && a <= 'z'); }
+inline bool isAsciiLetter(unsigned a) { return ((a | 0x20) - 'a') < 26; }
 
 inline int hexDigit(char16_t c) { return c < 128 ? kHexValues[c] : -1; }
 
@@ -99,21 +71,11 @@ inline unsigned readHexByte(const char16_t* s, std::size_t n, std::size_t at)
 inline bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Escaped length of the UTF-8 form of the unit at i; `step` is how many units it takes.
-inline std::size_t utf8EscapedLength(const std::u16string& text, std::size_t i, std::size_t& step)
-{
-    const char16_t c = text[i];
-    step = 1;
-    if (c < 0x80)
-        return 1;
-    if (c < 0x800)
-        return 6;
-    if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
-        step = 2;
-        return 12;
-    }
-    return 9;
-}
+// Output goes through a cache-sized chunk and is appended in pieces, so the result
+// is written once rather than zero-filled first. Every step of the loops below writes
+// at most kSlack units (some of them scratch past the end of what it keeps).
+constexpr std::size_t kChunk = 4096;
+constexpr std::size_t kSlack = 16;
 
 } // namespace
 
@@ -141,69 +103,89 @@ Variant cBaseCode::GBtoUTF8andURLEncode(const Variant& szInput)
     if (input.empty())
         return szInput;
 
+    const char16_t* s = input.data();
+    const std::size_t n = input.size();
     std::size_t size = 0;
-    for (std::size_t i = 0, step = 1; i < input.size(); i += step)
-        size += utf8EscapedLength(input, i, step);
-    ChunkedOutput out(size);
-    for (std::size_t i = 0; i < input.size();) {
-        char16_t* o = out.room(12);
-        char32_t c = input[i];
-        if (c < 0x80) {
-            *o++ = static_cast<char16_t>(c);
-            out.advance(o);
-            ++i;
-            continue;
-        }
-        std::size_t step;
-        utf8EscapedLength(input, i, step);
-        if (step == 2)
-            c = 0x10000 + ((c - 0xD800) << 10) + (input[i + 1] - 0xDC00);
-        else if (c >= 0xD800 && c <= 0xDFFF)
-            c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-        i += step;
-        if (c < 0x800) {
-            o = putEscape(o, 0xC0 | (c >> 6));
-            o = putEscape(o, 0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            o = putEscape(o, 0xE0 | (c >> 12));
-            o = putEscape(o, 0x80 | ((c >> 6) & 0x3F));
-            o = putEscape(o, 0x80 | (c & 0x3F));
-        } else {
-            o = putEscape(o, 0xF0 | (c >> 18));
-            o = putEscape(o, 0x80 | ((c >> 12) & 0x3F));
-            o = putEscape(o, 0x80 | ((c >> 6) & 0x3F));
-            o = putEscape(o, 0x80 | (c & 0x3F));
-        }
-        out.advance(o);
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned c = s[i];
+        size += c < 0x80 ? 1 : c < 0x800 ? 6 : 9;
     }
-    return Variant(out.take());
+    std::u16string out;
+    out.reserve(size);
+    char16_t chunk[kChunk];
+    std::size_t i = 0;
+    while (i < n) {
+        char16_t* o = chunk;
+        while (i < n && o + kSlack <= std::end(chunk)) {
+            const char32_t c = s[i];
+            if ((c & 0xF800) != 0xD800) {
+                // The three escapes of the longest form are written every time; the
+                // length decides how much of that is kept.
+                const unsigned b0 = c < 0x800 ? 0xC0 | c >> 6 : 0xE0 | c >> 12;
+                const unsigned b1 = c < 0x800 ? 0x80 | (c & 0x3F) : 0x80 | ((c >> 6) & 0x3F);
+                const unsigned b2 = 0x80 | (c & 0x3F);
+                store(o, c < 0x80 ? unitWord(static_cast<char16_t>(c)) : kEscapes[b0 & 0xFF]);
+                store(o + 3, kEscapes[b1]);
+                store(o + 6, kEscapes[b2]);
+                o += c < 0x80 ? 1 : c < 0x800 ? 6 : 9;
+                ++i;
+                continue;
+            }
+            // A surrogate pair is one character of four bytes; a lone surrogate has no
+            // UTF-8 form and is written as U+FFFD.
+            char32_t cp = 0xFFFD;
+            if (isHigh(static_cast<char16_t>(c)) && i + 1 < n && isLow(s[i + 1])) {
+                cp = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+                ++i;
+            }
+            ++i;
+            if (cp == 0xFFFD) {
+                store(o, kEscapes[0xEF]);
+                store(o + 3, kEscapes[0xBF]);
+                store(o + 6, kEscapes[0xBD]);
+                o += 9;
+            } else {
+                store(o, kEscapes[0xF0 | (cp >> 18)]);
+                store(o + 3, kEscapes[0x80 | ((cp >> 12) & 0x3F)]);
+                store(o + 6, kEscapes[0x80 | ((cp >> 6) & 0x3F)]);
+                store(o + 9, kEscapes[0x80 | (cp & 0x3F)]);
+                o += 12;
+            }
+        }
+        out.append(chunk, static_cast<std::size_t>(o - chunk));
+    }
+    return Variant(std::move(out));
 }
 
 std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
 {
-    const auto& table = codec_detail::ansiTable();
+    const std::uint16_t* code = codec_detail::ansiTable().code.data();
+    const char16_t* s = strURL.data();
+    const std::size_t n = strURL.size();
     std::size_t size = 0;
-    for (const char16_t c : strURL) {
-        const unsigned a = table.code[c];
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned a = code[s[i]];
         size += a >= 0x100 ? 6 : isAsciiLetter(a) ? 1 : 3;
     }
-    ChunkedOutput out(size);
-    for (const char16_t c : strURL) {
-        char16_t* o = out.room(6);
-        const unsigned a = table.code[c];
-        if (a >= 0x100) {
-            o = putEscape(o, a >> 8);
-            o = putEscape(o, a & 0xFF);
-        } else if (isAsciiLetter(a)) {
-            // The letter the code page gives, not c: a best-fit character ("Þ" is "T"
-            // in 936) must not leave raw in an escaped address.
-            *o++ = static_cast<char16_t>(a);
-        } else {
-            o = putEscape(o, a);
+    std::u16string out;
+    out.reserve(size);
+    char16_t chunk[kChunk];
+    std::size_t i = 0;
+    while (i < n) {
+        char16_t* o = chunk;
+        while (i < n && o + kSlack <= std::end(chunk)) {
+            const char16_t c = s[i++];
+            const unsigned a = code[c];
+            // Double-byte: two escapes; letter: itself; anything else: one escape.
+            const bool pair = a >= 0x100;
+            const bool letter = !pair && isAsciiLetter(a);
+            store(o, letter ? unitWord(c) : kEscapes[pair ? a >> 8 : a]);
+            store(o + 3, kEscapes[a & 0xFF]);
+            o += pair ? 6 : letter ? 1 : 3;
         }
-        out.advance(o);
+        out.append(chunk, static_cast<std::size_t>(o - chunk));
     }
-    return out.take();
+    return out;
 }
 
 std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
@@ -211,34 +193,59 @@ std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
     if (strURL.find(u'%') == std::u16string::npos)
         return strURL;
     const auto& table = codec_detail::ansiTable();
+    const char16_t* pairs = table.pair.data();
     const char16_t* s = strURL.data();
     const std::size_t n = strURL.size();
-    ChunkedOutput out(n);  // never longer than the input
+    std::u16string out;
+    out.reserve(n);  // never longer than the input
+    char16_t chunk[kChunk];
     std::size_t i = 0;
     while (i < n) {
-        char16_t* o = out.room(1);
-        const char16_t c = s[i];
-        if (c != u'%') {
-            *o++ = c;
-            out.advance(o);
-            ++i;
-            continue;
-        }
-        const unsigned v = readHexByte(s, n, i + 1);
-        if (v <= 0x7F) {
-            *o++ = static_cast<char16_t>(v);
+        char16_t* o = chunk;
+        while (i < n && o != std::end(chunk)) {
+            const char16_t c = s[i];
+            if (c != u'%') {
+                *o++ = c;
+                ++i;
+                continue;
+            }
+            // The usual case first: "%" and two hex digits, maybe a lead byte whose
+            // trail escape follows at once.
+            if (n - i >= 3) {
+                const int hi = hexDigit(s[i + 1]);
+                const int lo = hexDigit(s[i + 2]);
+                if ((hi | lo) >= 0) {
+                    const unsigned v = static_cast<unsigned>(hi << 4 | lo);
+                    if (v <= 0x7F) {
+                        *o++ = static_cast<char16_t>(v);
+                        i += 3;
+                        continue;
+                    }
+                    if (n - i >= 6 && s[i + 3] == u'%') {
+                        const int thi = hexDigit(s[i + 4]);
+                        const int tlo = hexDigit(s[i + 5]);
+                        if ((thi | tlo) >= 0) {
+                            const char16_t unit = pairs[v << 8 | static_cast<unsigned>(thi << 4 | tlo)];
+                            if (unit != codec_detail::kNoCharacter) {
+                                *o++ = unit;
+                                i += 6;
+                                continue;
+                            }
+                        }
+                    }
+                    // A lead byte without its trail, or a single-byte character.
+                    *o++ = table.single[v];
+                    i += 3;
+                    continue;
+                }
+            }
+            // Short or malformed escape: up to two digits, no digit at all is 0.
+            *o++ = static_cast<char16_t>(readHexByte(s, n, i + 1));
             i += 3;
-        } else if (i + 5 < n && s[i + 3] == u'%' && hexDigit(s[i + 4]) >= 0 && hexDigit(s[i + 5]) >= 0
-                   && table.pair[v << 8 | readHexByte(s, n, i + 4)] != codec_detail::kNoCharacter) {
-            *o++ = table.pair[v << 8 | readHexByte(s, n, i + 4)];
-            i += 6;
-        } else {
-            *o++ = table.single[v];
-            i += 3;
         }
-        out.advance(o);
+        out.append(chunk, static_cast<std::size_t>(o - chunk));
     }
-    return out.take();
+    return out;
 }
 
 } // namespace talvo
