@@ -94,6 +94,13 @@ class ServerFaults(unittest.TestCase):
         return [path_of(t) for t in world.server.requests()
                 if path_of(t).startswith(("/soft!", "/softcheck!"))]
 
+    def test_healthy_server(self):
+        # The control for the faults below, measured the same way.
+        world, client = self.run_fault("healthy server", expect_window="main", expect_attempts=1)
+        self.assertEqual(self.service_requests(world),
+                         ["/soft!code.action", "/softcheck!geturl.action",
+                          "/softcheck!contact.action"])
+
     def test_server_not_running(self):
         world, client = self.run_fault("closed port", server=False,
                                        expect_attempts=CHECK_CODE_ATTEMPTS)
