@@ -136,5 +136,36 @@ class RestartAfterKill(unittest.TestCase):
             self.assertEqual(flock_holders(w.runtime), {current.pid})
 
 
+class HungInstance(unittest.TestCase):
+
+    def test_start_beside_a_frozen_instance_still_ends(self):
+        # The running instance cannot answer (stopped), so nobody brings it forward; the new
+        # start must still tell the user and end rather than wait for ever.
+        with World() as w:
+            first = w.start("talvo-qv", "--server", w.server.address)
+            first.diag("main window shown", START_TIMEOUT)
+            frozen = [first.pid] + children_of(first.pid)
+            for pid in frozen:
+                os.kill(pid, signal.SIGSTOP)
+            try:
+                second = w.start("talvo-qv", "--server", w.server.address)
+                second.diag("second instance: notice shown", 30)
+                noticed = time.monotonic() - second.started
+                w.desktop.close(w.desktop.find_windows(NOTICE_CAPTION, pid=second.pid)[0])
+                self.assertEqual(second.wait_exit(15), 0)
+                ended = time.monotonic() - second.started
+                figure("start beside a frozen instance, notice shown", noticed,
+                       ended=f"{ended:.3f}s")
+                self.assertFalse(has_diag(second, "connecting:"))
+            finally:
+                for pid in frozen:
+                    try:
+                        os.kill(pid, signal.SIGCONT)
+                    except ProcessLookupError:
+                        pass
+            self.assertTrue(first.running())
+            self.assertEqual(flock_holders(w.runtime), {first.pid})
+
+
 if __name__ == "__main__":
     unittest.main()
