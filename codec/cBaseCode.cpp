@@ -162,13 +162,10 @@ std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
     const std::uint16_t* code = codec_detail::ansiTable().code.data();
     const char16_t* s = strURL.data();
     const std::size_t n = strURL.size();
-    std::size_t size = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned a = code[s[i]];
-        size += a >= 0x100 ? 6 : isAsciiLetter(a) ? 1 : 3;
-    }
+    // Six units per character at most; reserving that (memory not yet touched) saves
+    // a second pass over the table just to count.
     std::u16string out;
-    out.reserve(size);
+    out.reserve(n * 6);
     char16_t chunk[kChunk];
     std::size_t i = 0;
     while (i < n) {
