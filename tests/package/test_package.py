@@ -154,7 +154,10 @@ class ReleasePackage(unittest.TestCase):
                 self.assertTrue(os.path.exists(self.path("usr/bin", command)))
         if shutil.which("desktop-file-validate"):
             for entry in entries:
-                run(["desktop-file-validate", self.path("usr/share/applications", entry)], 30)
+                # Quiet means valid, with no warnings or hints either.
+                said = run(["desktop-file-validate",
+                            self.path("usr/share/applications", entry)], 30)
+                self.assertEqual(said.strip(), "", said)
         for size in ICON_SIZES:
             with self.subTest(icon=size):
                 icon = self.path(f"usr/share/icons/hicolor/{size}x{size}/apps/talvo.png")
