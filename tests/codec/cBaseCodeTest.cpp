@@ -34,14 +34,6 @@ std::u16string escapeEveryByte(const std::string& bytes)
 
 } // namespace
 
-TEST(cBaseCode, NewObjectState)
-{
-    const cBaseCode code;
-    EXPECT_EQ(code.sCodePage, 0);
-    EXPECT_TRUE(code.cnvUni2.empty());
-    EXPECT_TRUE(code.cnvUni.empty());
-}
-
 TEST(cBaseCode, GBtoUTF8andURLEncode)
 {
     const std::vector<Row> rows = {
