@@ -103,6 +103,15 @@ std::vector<std::string> DemoProcess::requests()
     return std::vector<std::string>(lines_.begin() + (lines_.empty() ? 0 : 1), lines_.end());
 }
 
+std::vector<std::string> DemoProcess::waitForRequests(std::size_t count, std::chrono::milliseconds timeout)
+{
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, timeout, [&] { return closed_ || lines_.size() >= count + 1; });
+    }
+    return requests();
+}
+
 std::string DemoProcess::waitForRequest(const std::function<bool(const std::string&)>& match,
                                         std::chrono::milliseconds timeout)
 {

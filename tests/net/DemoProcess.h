@@ -25,6 +25,9 @@ public:
 
     // Request lines logged so far ("GET /target"), the listening line left out.
     std::vector<std::string> requests();
+    // Waits until at least count requests are logged; those logged by then.
+    std::vector<std::string> waitForRequests(std::size_t count,
+                                             std::chrono::milliseconds timeout = std::chrono::seconds(5));
     // Waits until a logged request satisfies match; the line, or empty on timeout.
     std::string waitForRequest(const std::function<bool(const std::string&)>& match,
                                std::chrono::milliseconds timeout = std::chrono::seconds(5));

@@ -63,8 +63,7 @@ TEST(XmlHttpWire, RnmIsADecimalFrom0To9999)
     const std::regex form(R"(GET /soft!code\.action\?rnm=(0|[1-9][0-9]{0,3})&)");
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(http.SmsXmlHttp(u"Get", u"http://" + server.host() + u"/soft!code.action", u"").isText());
-    server.waitForRequest([](const std::string&) { return false; }, 100ms);  // let the log catch up
-    const auto lines = server.requests();
+    const auto lines = server.waitForRequests(20);
     ASSERT_EQ(lines.size(), 20u);
     for (const std::string& line : lines)
         EXPECT_TRUE(std::regex_match(line, form)) << line;
