@@ -119,17 +119,6 @@ TEST(AddressLookup, EveryRequestDrawsFreshDigits)
         EXPECT_NE(server.calls[i].url, server.calls[i - 1].url) << i;
 }
 
-TEST(AddressLookup, CheckCodeIsReturnedAsSent)
-{
-    FakeServer server;
-    server.answer = [](const std::u16string&, int n) -> std::u16string {
-        return n < 2 ? u"x" : u"  code with blanks  ";
-    };
-    const AddressLookup lookup(server.factory());
-    EXPECT_EQ(lookup.getCheckCode(u"h"), u"  code with blanks  ");
-    EXPECT_EQ(server.calls.size(), 2u);
-}
-
 TEST(AddressLookup, MemberCodeGoesOutUnencoded)
 {
     for (const std::u16string member : {u"test", u"qv1", u"a b&c=d%20"}) {

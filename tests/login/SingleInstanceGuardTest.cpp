@@ -43,15 +43,6 @@ TEST_F(SingleInstanceGuardTest, OnlyTheFirstGuardWinsAndTheLoserReachesIt)
     EXPECT_EQ(activations.count(), 1);
 }
 
-TEST_F(SingleInstanceGuardTest, KeysAndUsersDoNotShareALock)
-{
-    SingleInstanceGuard one(key_, folder_.path());
-    SingleInstanceGuard other(QStringLiteral("other-key"), folder_.path());
-    EXPECT_TRUE(one.tryAcquire());
-    EXPECT_TRUE(other.tryAcquire());
-    EXPECT_TRUE(one.lockPath().contains(QString::number(::getuid())));
-}
-
 TEST_F(SingleInstanceGuardTest, ReleasedWhenTheHolderGoes)
 {
     {

@@ -31,7 +31,20 @@ struct World {
     bool secondInstance = false;
     QString startName = QStringLiteral("talvo");
     int startNameReads = 0;
+    std::vector<Qt::CursorShape> cursorsDuringRequests;
+    int strayEvents = 0;             // queued events that have run so far
+    int strayEventsDuringRequests = 0; // ... as seen by the latest request
+    int windowsBesidesLoginAtHandOff = -1;
 };
+
+// Visible top-level windows other than the login window (the splash, say).
+int otherVisibleWindows(const QWidget* login)
+{
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += (w != login && w->isVisible()) ? 1 : 0;
+    return n;
+}
 
 const std::map<QString, QColor>& pictureColours()
 {
@@ -61,6 +74,11 @@ protected:
         s.requests = [this] {
             return login::GetRequest([this](const std::u16string& url) {
                 world_.urls.push_back(QString::fromStdU16String(url));
+                const QCursor* cursor = QApplication::overrideCursor();
+                world_.cursorsDuringRequests.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
+                // Anything queued now must wait until the lookup is over.
+                world_.strayEventsDuringRequests = world_.strayEvents;
+                QMetaObject::invokeMethod(qApp, [this] { ++world_.strayEvents; }, Qt::QueuedConnection);
                 return url.find(u"/soft!code.action") != std::u16string::npos ? world_.checkAnswer
                                                                               : world_.addressAnswer;
             });
@@ -69,7 +87,10 @@ protected:
         s.bringRunningForward = [this] { ++world_.forwardRequests; };
         s.showNotice = [this](const QString& c, const QString& t) { world_.notices.emplace_back(c, t); };
         s.setMainCopyright = [this](const QString& code) { world_.copyrights.push_back(code); };
-        s.showMain = [this] { ++world_.mainShown; };
+        s.showMain = [this] {
+            ++world_.mainShown;
+            world_.windowsBesidesLoginAtHandOff = otherVisibleWindows(login_.get());
+        };
         s.openBrowser = [this](const QString& a) {
             world_.opened.push_back(a);
             return true;
@@ -141,6 +162,7 @@ TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
     EXPECT_EQ(login_->ServerUrl, u"srv.test:8080");
     EXPECT_EQ(login_->LeaveUrl, u"http://leave.test/leave.html");
     EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(world_.windowsBesidesLoginAtHandOff, 0) << "the splash is gone before the main window shows";
     EXPECT_TRUE(login_->isUnloaded());
     EXPECT_FALSE(login_->isVisible());
     ASSERT_EQ(world_.urls.size(), 2u);
@@ -178,6 +200,8 @@ TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
     EXPECT_EQ(world_.mainShown, 0);
     EXPECT_TRUE(login_->VisitUrl.isEmpty());
     EXPECT_EQ(values(), (std::vector<int>{1, 0, 0})) << "Cedrow, not the edition of the name";
+    EXPECT_EQ(otherVisibleWindows(login_.get()), 0) << "no splash left behind";
+    EXPECT_EQ(world_.strayEventsDuringRequests, 0) << "the splash repaints without running the event loop";
     EXPECT_EQ(login_->Title, u"Alderan");
 
     ASSERT_EQ(lines.size(), 12u);
@@ -279,6 +303,7 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_TRUE(login_->isUnloaded());
     EXPECT_FALSE(login_->isVisible());
+    EXPECT_EQ(world_.cursorsDuringRequests, (std::vector<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor}));
     EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is gone";
 
     click(login_->cmdLogin()); // a click left over from the blocked time does nothing
