@@ -59,7 +59,8 @@ InstanceLock::Result InstanceLock::tryLock(const QString& path)
 {
     release();
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Not through a link someone else planted in a shared temp folder.
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return Result::Unavailable;
     int rc;
