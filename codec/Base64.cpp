@@ -122,12 +122,12 @@ enum class Outcome { Done, Invalid, CarriageReturn };
 // Decodes groups of four into out (sized by the caller for the worst case) and
 // returns how many bytes were written. A CR anywhere means the caller must first
 // drop the CR LF pairs, which moves the group boundaries.
-Outcome decodeGroups(const char16_t* s, std::size_t n, bool crSeen, char* out, std::size_t& written)
+Outcome decodeGroups(const char16_t* s, std::size_t n, bool pairsRemoved, char* out, std::size_t& written)
 {
     char* o = out;
     std::size_t i = 0;
     auto hasCarriageReturn = [&](std::size_t from, std::size_t to) {
-        if (crSeen)
+        if (pairsRemoved)
             return false;
         for (std::size_t k = from; k < to; ++k)
             if (s[k] == u'\r')
