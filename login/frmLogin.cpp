@@ -348,19 +348,20 @@ void frmLogin::paintEvent(QPaintEvent*)
 
 void frmLogin::showEvent(QShowEvent* event)
 {
+    // Once: restoring from the task bar shows the window again but is no new start.
     if (!centred_) {
         centred_ = true;
         if (QScreen* where = screen() ? screen() : QGuiApplication::primaryScreen()) {
             const QRect area = where->geometry();
             move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
         }
+        QStringList checked;
+        for (int index = 0; index <= chkCopyrightUBound(); ++index) {
+            if (chkCopyright(index)->value() == 1)
+                checked << chkCopyright(index)->text();
+        }
+        qCInfo(lcWindows, "login window shown, checked: %s", qUtf8Printable(checked.join(u',')));
     }
-    QStringList checked;
-    for (int index = 0; index <= chkCopyrightUBound(); ++index) {
-        if (chkCopyright(index)->value() == 1)
-            checked << chkCopyright(index)->text();
-    }
-    qCInfo(lcWindows, "login window shown, checked: %s", qUtf8Printable(checked.join(u',')));
     QWidget::showEvent(event);
 }
 

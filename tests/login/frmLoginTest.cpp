@@ -78,7 +78,8 @@ protected:
                 world_.cursorsDuringRequests.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
                 // Anything queued now must wait until the lookup is over.
                 world_.strayEventsDuringRequests = world_.strayEvents;
-                QMetaObject::invokeMethod(qApp, [this] { ++world_.strayEvents; }, Qt::QueuedConnection);
+                // Posted to the window, so it is dropped with it and never outlives this test.
+                QMetaObject::invokeMethod(login_.get(), [this] { ++world_.strayEvents; }, Qt::QueuedConnection);
                 return url.find(u"/soft!code.action") != std::u16string::npos ? world_.checkAnswer
                                                                               : world_.addressAnswer;
             });
