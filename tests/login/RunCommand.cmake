@@ -1,0 +1,15 @@
+# Runs COMMAND (a ;-list) with no display and checks its exit status and output:
+#   cmake -DCOMMAND=... -DEXPECT_STATUS=2 -DEXPECT_STDOUT=regex -DEXPECT_STDERR=regex -P RunCommand.cmake
+set(ENV{DISPLAY} "")
+set(ENV{WAYLAND_DISPLAY} "")
+set(ENV{QT_QPA_PLATFORM} "")
+execute_process(COMMAND ${COMMAND} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 20)
+if(NOT "${status}" STREQUAL "${EXPECT_STATUS}")
+  message(FATAL_ERROR "exit status ${status}, expected ${EXPECT_STATUS}\nstdout: ${out}\nstderr: ${err}")
+endif()
+if(DEFINED EXPECT_STDOUT AND NOT out MATCHES "${EXPECT_STDOUT}")
+  message(FATAL_ERROR "stdout does not match ${EXPECT_STDOUT}:\n${out}")
+endif()
+if(DEFINED EXPECT_STDERR AND NOT err MATCHES "${EXPECT_STDERR}")
+  message(FATAL_ERROR "stderr does not match ${EXPECT_STDERR}:\n${err}")
+endif()
