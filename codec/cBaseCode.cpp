@@ -55,6 +55,20 @@ inline bool isAsciiLetter(unsigned a) { return ((a | 0x20) - 'a') < 26; }
 
 inline int hexDigit(char16_t c) { return c < 128 ? kHexValues[c] : -1; }
 
+// The byte of two hex digits (both below U+0080) in one lookup, or -1.
+constexpr std::array<std::int16_t, 128 * 128> makeHexPairs()
+{
+    std::array<std::int16_t, 128 * 128> table{};
+    for (int a = 0; a < 128; ++a)
+        for (int b = 0; b < 128; ++b)
+            table[a << 7 | b] = static_cast<std::int16_t>(
+                kHexValues[a] >= 0 && kHexValues[b] >= 0 ? kHexValues[a] << 4 | kHexValues[b] : -1);
+    return table;
+}
+constexpr auto kHexPairs = makeHexPairs();
+
+inline int hexByte(char16_t a, char16_t b) { return (a | b) < 128 ? kHexPairs[a << 7 | b] : -1; }
+
 // Up to two hex digits from position `at`, stopping at a non-digit or the end.
 inline unsigned readHexByte(const char16_t* s, std::size_t n, std::size_t at)
 {
@@ -209,20 +223,18 @@ std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
             // The usual case first: "%" and two hex digits, maybe a lead byte whose
             // trail escape follows at once.
             if (n - i >= 3) {
-                const int hi = hexDigit(s[i + 1]);
-                const int lo = hexDigit(s[i + 2]);
-                if ((hi | lo) >= 0) {
-                    const unsigned v = static_cast<unsigned>(hi << 4 | lo);
+                const int lead = hexByte(s[i + 1], s[i + 2]);
+                if (lead >= 0) {
+                    const auto v = static_cast<unsigned>(lead);
                     if (v <= 0x7F) {
                         *o++ = static_cast<char16_t>(v);
                         i += 3;
                         continue;
                     }
                     if (n - i >= 6 && s[i + 3] == u'%') {
-                        const int thi = hexDigit(s[i + 4]);
-                        const int tlo = hexDigit(s[i + 5]);
-                        if ((thi | tlo) >= 0) {
-                            const char16_t unit = pairs[v << 8 | static_cast<unsigned>(thi << 4 | tlo)];
+                        const int trail = hexByte(s[i + 4], s[i + 5]);
+                        if (trail >= 0) {
+                            const char16_t unit = pairs[v << 8 | static_cast<unsigned>(trail)];
                             if (unit != codec_detail::kNoCharacter) {
                                 *o++ = unit;
                                 i += 6;
