@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -219,9 +220,13 @@ void frmMain::InitialForm()
     // 2.
     setOuterSize(outerSize().width(), kStartHeight);
     // 3. Centred with the width as it is now, before step 7 changes it.
-    const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+    const QScreen* display = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect screen = display->geometry();
     const QSize outer = outerSize();
-    move(screen.x() + (screen.width() - outer.width()) / 2, screen.y() + (screen.height() - outer.height()) / 2);
+    // On a screen smaller than the window, keep the title bar on it so it can be moved.
+    const QRect usable = display->availableGeometry();
+    move(std::max(usable.x(), screen.x() + (screen.width() - outer.width()) / 2),
+         std::max(usable.y(), screen.y() + (screen.height() - outer.height()) / 2));
     // 4. The browser is as high as the whole window and reaches under the status bar.
     WebBrowser1->resize(kBrowserWidth, outerSize().height());
     // 5. Silent: SilentPage shows no dialogs.
@@ -259,7 +264,11 @@ QSize frmMain::outerSize() const
 void frmMain::setOuterSize(int width, int height)
 {
     const QSize frame = frameGeometry().size() - size();
-    resize(width - frame.width(), height - frame.height());
+    // Fixed, so that window managers offer neither resize handles nor maximising; the
+    // resize rule still puts things right for one that resizes anyway.
+    const QSize client(width - frame.width(), height - frame.height());
+    setFixedSize(client);
+    resize(client); // setFixedSize alone does nothing when the limits are unchanged
 }
 
 void frmMain::placeStatusBar()
@@ -298,8 +307,24 @@ void frmMain::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     placeStatusBar();
-    if (loaded_)
+    if (!loaded_)
+        return;
+    applyResizeRule();
+    // A size that came from the platform window may not take a new one while it is being
+    // delivered, so look again once it has settled.
+    if (isVisible())
+        scheduleResizeRule();
+}
+
+void frmMain::scheduleResizeRule()
+{
+    if (ruleQueued_)
+        return;
+    ruleQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        ruleQueued_ = false;
         applyResizeRule();
+    });
 }
 
 void frmMain::moveEvent(QMoveEvent* event)
@@ -307,7 +332,7 @@ void frmMain::moveEvent(QMoveEvent* event)
     QWidget::moveEvent(event);
     // The frame a window manager adds shows up with a move, not a resize.
     if (loaded_ && isVisible())
-        applyResizeRule();
+        scheduleResizeRule();
 }
 
 void frmMain::changeEvent(QEvent* event)
@@ -320,10 +345,10 @@ void frmMain::changeEvent(QEvent* event)
         // Not maximisable: a window manager that offers it anyway gets the size put back.
         QTimer::singleShot(0, this, [this, big] {
             setWindowState(windowState() & ~big);
-            applyResizeRule();
+            scheduleResizeRule();
         });
     } else {
-        applyResizeRule();
+        scheduleResizeRule();
     }
 }
 

@@ -106,6 +106,7 @@ private:
     void setOuterSize(int width, int height);
     void placeStatusBar();
     void applyResizeRule();
+    void scheduleResizeRule();
     void reportSize();
 
     QString loginTitle() const;
@@ -118,6 +119,7 @@ private:
     bool loaded_ = false;
     bool unloading_ = false;
     bool enforcingSize_ = false;
+    bool ruleQueued_ = false;
     QSize lastReportedSize_;
 
     ProcessEnder ender_;

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <memory>
 #include <string>
@@ -116,6 +117,10 @@ TEST_F(MainWindow, LayoutAfterShow)
     EXPECT_FALSE(window->isChat);
     EXPECT_EQ(window->windowTitle(), kCaption + QStringLiteral("Alderan"));
     EXPECT_EQ(outer(), QSize(1011, 767));
+    // The offscreen screen is smaller than the window: the title bar must stay on it.
+    const QRect usable = window->screen()->availableGeometry();
+    EXPECT_GE(window->frameGeometry().left(), usable.left());
+    EXPECT_GE(window->frameGeometry().top(), usable.top());
 
     const QString status = frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:LI  联系电话:123 QQ:456");
     EXPECT_TRUE(frmMain::ownershipLine().endsWith(QStringLiteral("  ")));
@@ -173,11 +178,19 @@ TEST_F(MainWindow, SizeIsFixedButMinimisingIsAllowed)
 {
     show();
     for (const QSize attempt : {QSize(500, 400), QSize(1400, 900), QSize(1011, 500)}) {
-        window->resize(attempt);
-        EXPECT_TRUE(waitFor([&] { return outer() == QSize(1011, 767); }))
-            << attempt.width() << "x" << attempt.height() << " stayed " << outer().width() << "x" << outer().height();
-        EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
-        EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
+        // Through the widget, and straight through the platform window the way a window
+        // manager that ignores the fixed size would do it.
+        for (const bool platform : {false, true}) {
+            if (platform)
+                window->windowHandle()->resize(attempt);
+            else
+                window->resize(attempt);
+            EXPECT_TRUE(waitFor([&] { return outer() == QSize(1011, 767) && window->windowHandle()->size() == window->size(); }))
+                << attempt.width() << "x" << attempt.height() << " stayed " << outer().width() << "x"
+                << outer().height();
+            EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
+            EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
+        }
     }
 
     window->showMinimized();
