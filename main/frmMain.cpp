@@ -215,11 +215,9 @@ void frmMain::InitialForm()
     if (!WebBrowser1)
         buildControls();
 
-    // 1.
+    // The order below matters: the window is centred with its width before the last resize.
     WebBrowser1->move(0, 0);
-    // 2.
     setOuterSize(outerSize().width(), kStartHeight);
-    // 3. Centred with the width as it is now, before step 7 changes it.
     const QScreen* display = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect screen = display->geometry();
     const QSize outer = outerSize();
@@ -227,24 +225,19 @@ void frmMain::InitialForm()
     const QRect usable = display->availableGeometry();
     move(std::max(usable.x(), screen.x() + (screen.width() - outer.width()) / 2),
          std::max(usable.y(), screen.y() + (screen.height() - outer.height()) / 2));
-    // 4. The browser is as high as the whole window and reaches under the status bar.
+    // As high as the whole window, so the status bar covers its lower part.
     WebBrowser1->resize(kBrowserWidth, outerSize().height());
-    // 5. Silent: SilentPage shows no dialogs.
-    // 6.
     WebBrowser1->move(WebBrowser1->x(), 0);
-    // 7. Sets off the resize rule.
+    // Too wide on purpose: the resize rule brings it to the fixed size.
     setOuterSize(kStartWidth, outerSize().height());
     applyResizeRule();
-    // 8.
     Frame1->move(Frame1->x(), StatusBar1->y() + kLinkFrameBelowStatusTop);
-    // 9.
     setWindowTitle(kCaptionPrefix + loginTitle());
-    // 10.
+    // Blocks until the contact lookup answers or gives up.
     const std::u16string summary = getContactInfo(loginMember().toStdU16String());
     const QString status = ownershipLine() + QString::fromStdU16String(summary);
     StatusBar1->showMessage(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
-    // 11.
     const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")
                             + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
