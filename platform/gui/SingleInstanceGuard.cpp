@@ -1,11 +1,13 @@
 #include "platform/gui/SingleInstanceGuard.h"
 
 #include <QApplication>
+#include <climits>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include "platform/gui/SingleInstanceLock.h"
@@ -14,7 +16,14 @@ namespace talvo::platform {
 
 namespace {
 constexpr QByteArrayView kActivate = "activate\n";
+constexpr QByteArrayView kAnswer = "ok\n";
 constexpr qint64 kMaxRequestBytes = 64; // anything longer is not one of ours
+constexpr int kAnswerDelayMs = 100;
+
+int remaining(const QDeadlineTimer& deadline)
+{
+    return static_cast<int>(qBound(qint64(1), deadline.remainingTime(), qint64(INT_MAX)));
+}
 } // namespace
 
 SingleInstanceGuard::SingleInstanceGuard(QString key, QString folder, QObject* parent)
@@ -86,9 +95,18 @@ void SingleInstanceGuard::onNewConnection()
             if (!socket->canReadLine())
                 return;
             const QByteArray line = socket->readLine(kMaxRequestBytes);
-            if (line == kActivate)
-                emit activationRequested();
-            socket->disconnectFromServer();
+            if (line != kActivate) {
+                socket->disconnectFromServer();
+                return;
+            }
+            emit activationRequested();
+            // Answer once the window system has had the raise, so the asking instance's
+            // notice comes up after it, on top, rather than behind our window.
+            QTimer::singleShot(kAnswerDelayMs, socket, [socket] {
+                socket->write(kAnswer.data(), kAnswer.size());
+                socket->flush();
+                socket->disconnectFromServer();
+            });
         });
     }
 }
@@ -99,11 +117,15 @@ bool SingleInstanceGuard::askRunningToActivate(int timeoutMs)
     while (true) {
         QLocalSocket socket;
         socket.connectToServer(serverName_);
-        if (socket.waitForConnected(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())))) {
+        if (socket.waitForConnected(remaining(deadline))) {
             socket.write(kActivate.data(), kActivate.size());
-            const bool sent = socket.waitForBytesWritten(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+            if (!socket.waitForBytesWritten(remaining(deadline)))
+                return false;
+            while (!socket.canReadLine() && socket.waitForReadyRead(remaining(deadline))) {
+            }
+            const bool answered = socket.canReadLine() && socket.readLine(kMaxRequestBytes) == kAnswer;
             socket.disconnectFromServer();
-            return sent;
+            return answered;
         }
         // The winner of a simultaneous start may not be listening yet.
         if (deadline.hasExpired())

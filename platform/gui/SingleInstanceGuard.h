@@ -28,9 +28,10 @@ public:
     bool tryAcquire();
     bool isPrimary() const { return primary_; }
 
-    // For the instance that lost: asks the running one to bring its window forward.
-    // Retries while the winner of a simultaneous start is still opening its socket;
-    // false when nobody answered within timeoutMs.
+    // For the instance that lost: asks the running one to bring its window forward and
+    // waits until it has (the running instance answers from its event loop). Retries
+    // while the winner of a simultaneous start is still opening its socket; false when
+    // nobody answered within timeoutMs (say, the running one is busy at its start).
     bool askRunningToActivate(int timeoutMs = 3000);
 
     QString lockPath() const { return lockPath_; }

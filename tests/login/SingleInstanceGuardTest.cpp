@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <future>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -22,6 +23,25 @@ namespace {
 
 class SingleInstanceGuardTest : public testing::Test {
 protected:
+    // A later start, on a thread of its own so that this thread's event loop can answer.
+    std::future<bool> askFromAnotherStart(int timeoutMs = 3000)
+    {
+        return std::async(std::launch::async, [folder = folder_.path(), key = key_, timeoutMs] {
+            SingleInstanceGuard later(key, folder);
+            return !later.tryAcquire() && later.askRunningToActivate(timeoutMs);
+        });
+    }
+
+    // Runs this thread's event loop (the running instance's side) until the asker is done.
+    static bool answerOf(std::future<bool>& asked)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (asked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready && timer.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        return asked.wait_for(std::chrono::seconds(0)) == std::future_status::ready && asked.get();
+    }
+
     QTemporaryDir folder_;
     const QString key_ = QStringLiteral("guard-test");
 };
@@ -38,9 +58,24 @@ TEST_F(SingleInstanceGuardTest, OnlyTheFirstGuardWinsAndTheLoserReachesIt)
     EXPECT_TRUE(first.tryAcquire()) << "asking again gives the same answer";
     EXPECT_FALSE(second.isPrimary());
 
-    EXPECT_TRUE(second.askRunningToActivate(2000));
+    std::future<bool> asked = askFromAnotherStart();
     EXPECT_TRUE(activations.wait(2000));
+    EXPECT_TRUE(answerOf(asked)) << "the answer comes after the activation";
     EXPECT_EQ(activations.count(), 1);
+}
+
+TEST_F(SingleInstanceGuardTest, ABusyInstanceLeavesTheAskerWaitingOnlyUntilTheDeadline)
+{
+    SingleInstanceGuard first(key_, folder_.path());
+    ASSERT_TRUE(first.tryAcquire());
+    QSignalSpy activations(&first, &SingleInstanceGuard::activationRequested);
+    // This thread runs no event loop meanwhile: the running instance is busy.
+    SingleInstanceGuard second(key_, folder_.path());
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(second.askRunningToActivate(300));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(activations.wait(2000)) << "the request is still served once the instance is free";
 }
 
 TEST_F(SingleInstanceGuardTest, ReleasedWhenTheHolderGoes)
@@ -131,10 +166,9 @@ TEST_F(SingleInstanceGuardTest, ALockLeftByAKilledProcessDoesNotBlock)
     SingleInstanceGuard next(key_, folder_.path());
     EXPECT_TRUE(next.tryAcquire());
     QSignalSpy activations(&next, &SingleInstanceGuard::activationRequested);
-    SingleInstanceGuard later(key_, folder_.path());
-    EXPECT_FALSE(later.tryAcquire());
-    EXPECT_TRUE(later.askRunningToActivate(2000)) << "the stale socket was replaced";
+    std::future<bool> asked = askFromAnotherStart();
     EXPECT_TRUE(activations.wait(2000));
+    EXPECT_TRUE(answerOf(asked)) << "the stale socket was replaced";
 }
 
 TEST_F(SingleInstanceGuardTest, AnUnusableFolderDoesNotStopTheStart)
