@@ -65,11 +65,19 @@ struct Receiver {
     std::string body;
     std::size_t maxBody = 0;
     Clock::time_point lastActivity{};
+    bool headersComplete = false;  // the blank line after the last response's headers came
 };
 
-std::size_t onHeader(char*, std::size_t size, std::size_t count, void* user)
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user)
 {
-    static_cast<Receiver*>(user)->lastActivity = Clock::now();
+    auto* receiver = static_cast<Receiver*>(user);
+    const std::string_view line(data, size * count);
+    receiver->lastActivity = Clock::now();
+    // Each response (an interim one, a redirect, the final one) starts with its status line.
+    if (line.substr(0, 5) == "HTTP/")
+        receiver->headersComplete = false;
+    else if (line == "\r\n" || line == "\n")
+        receiver->headersComplete = true;
     return size * count;
 }
 
@@ -292,10 +300,11 @@ Exchange perform(const std::string& method, const std::string& url, const HttpLi
         if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get())
             result = message->data.result;
     }
-    if (result == CURLE_OK) {
+    if (result == CURLE_OK && receiver.headersComplete) {
         exchange.outcome = Outcome::Complete;
         exchange.body = std::move(receiver.body);
-    } else if (result == CURLE_PARTIAL_FILE) {
+    } else if (result == CURLE_OK || result == CURLE_PARTIAL_FILE) {
+        // libcurl accepts a connection closed inside the headers as a finished response.
         exchange.outcome = Outcome::Incomplete;
     }
     return exchange;

@@ -24,12 +24,12 @@ struct HttpLimits {
 //   - the body decoded as UTF-8 (invalid sequences become U+FFFD, a leading byte-order
 //     mark is dropped) whatever the status code: a 404 page comes back as its HTML;
 //   - the text "null" when the server ended the exchange before the response was
-//     complete: headers arrived but the connection closed short of the announced length
+//     complete: the connection closed inside the headers, short of the announced length
 //     or before the last chunk;
 //   - no value on any failure: malformed address or one without a host, a scheme other
 //     than http/https, a method that is not an HTTP token, a name not resolved, a refused
-//     or timed-out connection, a phase over its limit, an empty reply, a reset connection,
-//     a body over maxBodyBytes;
+//     or timed-out connection, a phase over its limit, a connection closed without any
+//     reply or reset, a reply that is not HTTP, a body over maxBodyBytes;
 //   - the undecoded body as a byte array if decoding itself fails.
 //
 // Limits, each phase bounded on its own: resolving the name (resolve), then connecting,

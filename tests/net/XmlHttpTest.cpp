@@ -3,6 +3,11 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 #include "DemoProcess.h"
 #include "NetTestSupport.h"
@@ -169,6 +174,91 @@ TEST(XmlHttpResult, BodyCapHoldsForAnnouncedAndStreamedBodies)
     });
     EXPECT_TRUE(result.isEmpty());
     EXPECT_LT(ms, 5000);
+}
+
+// Answers one loopback connection with fixed bytes, then closes it: replies no
+// well-behaved server would send.
+class RawResponder {
+public:
+    explicit RawResponder(std::string reply)
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 1);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this, reply = std::move(reply)] { answer(reply); });
+    }
+    ~RawResponder()
+    {
+        thread_.join();
+        ::close(fd_);
+    }
+    std::u16string url() const { return u16("http://127.0.0.1:" + std::to_string(port_) + "/raw"); }
+
+private:
+    void answer(const std::string& reply)
+    {
+        pollfd listening{fd_, POLLIN, 0};
+        if (::poll(&listening, 1, 5000) <= 0)
+            return;
+        const int connection = ::accept(fd_, nullptr, nullptr);
+        if (connection < 0)
+            return;
+        std::string request;
+        char buffer[4096];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            pollfd readable{connection, POLLIN, 0};
+            if (::poll(&readable, 1, 2000) <= 0)
+                break;
+            const ssize_t n = ::recv(connection, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            request.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::close(connection);
+    }
+
+    int fd_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+std::string withLength(const std::string& head, const std::string& body)
+{
+    return head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+TEST(XmlHttpResult, HowEachKindOfReplyEnds)
+{
+    struct Row {
+        const char* what;
+        std::string reply;
+        Variant expected;
+    };
+    const Row rows[] = {
+        {"closed inside the body", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel", Variant(u"null")},
+        {"closed before the last chunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n",
+         Variant(u"null")},
+        {"closed inside the headers", "HTTP/1.1 200 OK\r\nContent-Le", Variant(u"null")},
+        {"closed after the status line", "HTTP/1.1 200 OK\r\n", Variant(u"null")},
+        {"body ended by closing", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nbody", Variant(u"body")},
+        {"error status", withLength("HTTP/1.1 500 Internal Server Error\r\n", "oops"), Variant(u"oops")},
+        {"byte-order mark", withLength("HTTP/1.1 200 OK\r\n", "\xEF\xBB\xBFmireth_url:ab"), Variant(u"mireth_url:ab")},
+        {"declared character set", withLength("HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=gbk\r\n", "王"),
+         Variant(u"王")},
+        {"closed without a word", "", Variant()},
+        {"not HTTP at all", "hello there\r\n\r\n", Variant()},
+    };
+    for (const Row& row : rows) {
+        RawResponder server(row.reply);
+        EXPECT_EQ(xmlHttp(quickLimits()).SmsXmlHttp(u"Get", server.url(), u""), row.expected) << row.what;
+    }
 }
 
 // ---- failures and limits ----
