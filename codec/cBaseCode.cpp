@@ -190,7 +190,9 @@ std::u16string cBaseCode::URLEncode(const std::u16string& strURL)
             // Double-byte: two escapes; letter: itself; anything else: one escape.
             const bool pair = a >= 0x100;
             const bool letter = !pair && isAsciiLetter(a);
-            store(o, letter ? unitWord(c) : kEscapes[pair ? a >> 8 : a]);
+            // A letter goes out as the code page gives it, not as c: a best-fit character
+            // ("Þ" is "T" in 936) must not leave raw in an escaped address.
+            store(o, letter ? unitWord(static_cast<char16_t>(a)) : kEscapes[pair ? a >> 8 : a]);
             store(o + 3, kEscapes[a & 0xFF]);
             o += pair ? 6 : letter ? 1 : 3;
         }

@@ -83,6 +83,7 @@ TEST(cBaseCode, URLEncode)
         {"trail byte that is a letter stays escaped", u"丂", u"%81%40"},
         {"euro is the single byte 0x80", u"€", u"%80"},
         {"not in the code page", u"\u200B", u"%3F"},
+        {"best fit to a letter gives the letter, not the raw character", u"\u00DE", u"T"},
         {"surrogate pair: each half is ?", u"\U0001F600", u"%3F%3F"},
         {"terminator inside", std::u16string(u"a\0b", 3), u"a%00b"},
     };
