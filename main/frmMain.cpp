@@ -43,6 +43,7 @@ constexpr QRect kLinkInFrame{px(120), px(60), px(975), px(180)};
 // Steps 2 and 7 of the layout set these before the resize rule takes over.
 constexpr int kStartHeight = px(11500);
 constexpr int kStartWidth = px(16600);
+constexpr qsizetype kMaxStatusLength = 1024;
 
 const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
 const QString kMessageCaption = QString::fromUtf16(u"提示信息");
@@ -235,7 +236,14 @@ void frmMain::InitialForm()
     setWindowTitle(kCaptionPrefix + loginTitle());
     // Blocks until the contact lookup answers or gives up.
     const std::u16string summary = getContactInfo(loginMember().toStdU16String());
-    const QString status = ownershipLine() + QString::fromStdU16String(summary);
+    QString status = ownershipLine() + QString::fromStdU16String(summary);
+    // One line of about a thousand pixels: a longer answer (a whole error page that
+    // happens to mention QQ) cannot be seen anyway and would slow every repaint to seconds.
+    if (status.size() > kMaxStatusLength) {
+        status.truncate(kMaxStatusLength);
+        if (status.back().isHighSurrogate())
+            status.chop(1);
+    }
     StatusBar1->showMessage(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
     const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")

@@ -158,6 +158,32 @@ TEST_F(MainWindow, LookupHostAndEmptyValues)
     EXPECT_EQ(contactUrls[0].rfind(u"http://127.0.0.1:5/softcheck!contact.action?memberid=&rnm=", 0), 0u);
 }
 
+TEST_F(MainWindow, LongContactAnswerIsCutToWhatTheBarCanShow)
+{
+    // A big page that mentions QQ somewhere: shown in part, with no pair of UTF-16 units split.
+    contactAnswer = u"contact:" + std::u16string(300000, u'李') + u"\U0001F600 qq";
+    show();
+    const QString status = statusBar()->currentMessage();
+    EXPECT_LE(status.size(), 1024);
+    EXPECT_GE(status.size(), 1000);
+    EXPECT_TRUE(status.startsWith(frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:李李")));
+    EXPECT_FALSE(status.back().isHighSurrogate());
+    EXPECT_EQ(countLines(QStringLiteral("main window status: ") + status), 1);
+
+    // Padded so that the cut falls between the two halves of the emoji.
+    const std::size_t pad = 1023 - static_cast<std::size_t>(frmMain::ownershipLine().size()) - 5;
+    contactAnswer = u"contact:" + std::u16string(pad, u'x') + u"\U0001F600\U0001F600 qq";
+    window = std::make_unique<frmMain>();
+    window->setContactRequest([this](const std::u16string&, const std::u16string&, const std::u16string&) {
+        return talvo::Variant(contactAnswer);
+    });
+    window->setProcessEnder([this](int status) { endings.push_back(status); });
+    show();
+    const QString cut = statusBar()->currentMessage();
+    EXPECT_EQ(cut.size(), 1023);
+    EXPECT_FALSE(cut.back().isHighSurrogate());
+}
+
 TEST_F(MainWindow, FirstNavigation)
 {
     show(QStringLiteral("1"));
