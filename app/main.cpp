@@ -9,7 +9,9 @@
 
 #include "login/frmLogin.h"
 #include "login/logic/StartupOptions.h"
+#include "login/logic/AddressLookup.h"
 #include "main/frmMain.h"
+#include "net/xmlHttp.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Utf.h"
 #include "platform/gui/SingleInstanceGuard.h"
@@ -84,6 +86,14 @@ int main(int argc, char** argv)
     login.services().bringRunningForward = [&guard] { guard.askRunningToActivate(); };
     talvo::frmMain::instance().setLoginView(&login);
     talvo::frmMain::instance().setContactHost(serverHost);
+    if (options.httpLimits) {
+        const talvo::HttpLimits limits = *options.httpLimits;
+        login.services().requests = talvo::login::xmlHttpRequests(limits);
+        talvo::frmMain::instance().setContactRequest(
+            [limits](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
+                return talvo::xmlHttp(limits).SmsXmlHttp(act, url, para);
+            });
+    }
 
     switch (login.Form_Load()) {
     case talvo::frmLogin::LoadResult::SecondInstance:

@@ -9,10 +9,10 @@
 
 namespace talvo::login {
 
-RequestFactory xmlHttpRequests()
+RequestFactory xmlHttpRequests(HttpLimits limits)
 {
-    return [] {
-        auto request = std::make_shared<xmlHttp>();
+    return [limits] {
+        auto request = std::make_shared<xmlHttp>(limits);
         return GetRequest([request](const std::u16string& url) {
             return request->SmsXmlHttp(u"Get", url, u"").toText();
         });

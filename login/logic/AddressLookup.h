@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/xmlHttp.h"
+
 namespace talvo::login {
 
 // A GET through one request object: the address in, the response body as text out
@@ -21,8 +23,8 @@ inline constexpr int kCheckCodeAttempts = 11;
 inline constexpr std::size_t kMinCheckCodeLength = 5;
 inline constexpr std::u16string_view kAddressMarker = u"mireth_url:";
 
-// Requests through a new xmlHttp object with the standard time limits.
-RequestFactory xmlHttpRequests();
+// Requests through a new xmlHttp object with the given time limits.
+RequestFactory xmlHttpRequests(HttpLimits limits = {});
 
 // The address in an answer of the address request, or empty text: the answer must hold
 // "mireth_url" and be longer than 5 characters; every "mireth_url:" is cut out and

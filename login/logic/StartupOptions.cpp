@@ -35,6 +35,39 @@ StartupOptions failure(std::u16string message)
 
 } // namespace
 
+std::optional<HttpLimits> parseTimeouts(std::u16string_view text)
+{
+    std::chrono::milliseconds values[4];
+    std::size_t count = 0;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = text.find(u',', from);
+        const std::u16string_view field = text.substr(from, comma == std::u16string_view::npos ? text.npos : comma - from);
+        if (count == 4 || field.empty() || field.size() > 6)
+            return std::nullopt;
+        long value = 0;
+        for (char16_t c : field) {
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            value = value * 10 + (c - u'0');
+        }
+        if (value < 1 || value > 600000)
+            return std::nullopt;
+        values[count++] = std::chrono::milliseconds(value);
+        if (comma == std::u16string_view::npos)
+            break;
+        from = comma + 1;
+    }
+    if (count != 4)
+        return std::nullopt;
+    HttpLimits limits;
+    limits.resolve = values[0];
+    limits.connect = values[1];
+    limits.send = values[2];
+    limits.receive = values[3];
+    return limits;
+}
+
 bool isValidServerHost(std::u16string_view host)
 {
     std::u16string_view name = host;
@@ -93,7 +126,7 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
             name = arg.substr(0, eq);
             value = std::u16string(arg.substr(eq + 1));
         }
-        if (name != u"--server" && name != u"--leave-url")
+        if (name != u"--server" && name != u"--leave-url" && name != u"--timeouts")
             return failure(u"unknown option: " + std::u16string(arg));
         if (!value) {
             if (i + 1 >= args.size())
@@ -105,6 +138,11 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
                 return failure(u"--server wants HOST or HOST:PORT (no scheme or path), not \""
                                + *value + u"\"");
             options.serverHost = std::move(*value);
+        } else if (name == u"--timeouts") {
+            options.httpLimits = parseTimeouts(*value);
+            if (!options.httpLimits)
+                return failure(u"--timeouts wants RESOLVE,CONNECT,SEND,RECEIVE in milliseconds (1 to 600000), not \""
+                               + *value + u"\"");
         } else {
             if (value->empty())
                 return failure(u"--leave-url needs a non-empty address");
@@ -116,7 +154,7 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
 
 std::u16string usageText()
 {
-    return u"Usage: talvo [--server HOST[:PORT]] [--leave-url URL]\n"
+    return u"Usage: talvo [--server HOST[:PORT]] [--leave-url URL] [--timeouts R,C,S,RECV]\n"
            u"\n"
            u"The edition comes from the name the program is started under: a name holding\n"
            u"\"qv\", \"norvel\" or \"mesk\" starts that edition at once; any other name shows the\n"
@@ -124,6 +162,9 @@ std::u16string usageText()
            u"\n"
            u"  --server HOST[:PORT]  application server to ask instead of the built-in one\n"
            u"  --leave-url URL       leave-message page instead of the built-in one\n"
+           u"  --timeouts R,C,S,RECV server request limits in milliseconds for name\n"
+           u"                        resolution, connect, send and receive (staging and\n"
+           u"                        tests; default 1000,10000,10000,10000)\n"
            u"  --help                show this text and exit\n"
            u"  --version             show the version and exit\n";
 }

@@ -49,6 +49,14 @@ TEST(StartupOptions, RejectedForms)
         {u"--server", u"[zz]:80"},
         {u"--leave-url", u""},
         {u"--leave-url="},
+        {u"--timeouts"},
+        {u"--timeouts", u"1,2,3"},
+        {u"--timeouts", u"1,2,3,4,5"},
+        {u"--timeouts", u"1,2,,4"},
+        {u"--timeouts", u"0,10,10,10"},
+        {u"--timeouts", u"1,2,3,600001"},
+        {u"--timeouts", u"1,2,3,-4"},
+        {u"--timeouts", u"1, 2,3,4"},
     };
     for (const auto& args : rejected) {
         const StartupOptions o = parseStartupOptions(args);
@@ -66,6 +74,19 @@ TEST(StartupOptions, ServerHostAcceptsPortsInRange)
     EXPECT_TRUE(isValidServerHost(u"h:65535"));
     EXPECT_TRUE(isValidServerHost(u"app.zentarro.example"));
     EXPECT_FALSE(isValidServerHost(u"h:00000065535"));
+}
+
+TEST(StartupOptions, TimeoutsShortenEveryPhase)
+{
+    const StartupOptions o = parseStartupOptions({u"--timeouts", u"200,300,400,600000"});
+    ASSERT_EQ(o.action, Action::Run);
+    ASSERT_TRUE(o.httpLimits.has_value());
+    EXPECT_EQ(o.httpLimits->resolve.count(), 200);
+    EXPECT_EQ(o.httpLimits->connect.count(), 300);
+    EXPECT_EQ(o.httpLimits->send.count(), 400);
+    EXPECT_EQ(o.httpLimits->receive.count(), 600000);
+    EXPECT_EQ(o.httpLimits->maxBodyBytes, talvo::HttpLimits{}.maxBodyBytes);
+    EXPECT_FALSE(parseStartupOptions({u"--server", u"h"}).httpLimits.has_value());
 }
 
 } // namespace
