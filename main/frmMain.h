@@ -53,7 +53,7 @@ public:
     void setContactHost(const QString& host);
 
     // Modeless: loads the window on the first call (isChat = false, InitialForm), then
-    // shows it. Returns at once.
+    // shows it and returns; only the first call waits, for the contact lookup.
     void Show();
     bool isLoaded() const { return loaded_; }
 
