@@ -6,6 +6,21 @@
 
 namespace talvo::login {
 
+void ClickTracker::press(QMouseEvent* event)
+{
+    event->accept();
+    leftPressed_ = event->button() == Qt::LeftButton;
+}
+
+bool ClickTracker::isClick(QMouseEvent* release, const QRect& area)
+{
+    release->accept();
+    const bool click = leftPressed_ && release->button() == Qt::LeftButton
+                       && area.contains(release->position().toPoint());
+    leftPressed_ = false;
+    return click;
+}
+
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -31,17 +46,12 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
 
 void PictureBox::mousePressEvent(QMouseEvent* event)
 {
-    event->accept();
-    leftPressed_ = event->button() == Qt::LeftButton;
+    click_.press(event);
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
-    event->accept();
-    const bool click = leftPressed_ && event->button() == Qt::LeftButton
-                       && rect().contains(event->position().toPoint());
-    leftPressed_ = false;
-    if (click)
+    if (click_.isClick(event, rect()))
         emit clicked();
 }
 
@@ -66,17 +76,12 @@ void ClickLabel::paintEvent(QPaintEvent*)
 
 void ClickLabel::mousePressEvent(QMouseEvent* event)
 {
-    event->accept();
-    leftPressed_ = event->button() == Qt::LeftButton;
+    click_.press(event);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
-    event->accept();
-    const bool click = leftPressed_ && event->button() == Qt::LeftButton
-                       && rect().contains(event->position().toPoint());
-    leftPressed_ = false;
-    if (click)
+    if (click_.isClick(event, rect()))
         emit clicked();
 }
 

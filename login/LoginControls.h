@@ -3,10 +3,23 @@
 #include <QCheckBox>
 #include <QLabel>
 
+class QMouseEvent;
+class QRect;
+
 // The login window's small controls, shaped after the form controls the window was
 // designed with: mouse events stay with the control under the pointer (they never fall
 // through to the window's background), clicks are a left press and release on the control.
 namespace talvo::login {
+
+// A click is a left press and a left release over the same control.
+class ClickTracker {
+public:
+    void press(QMouseEvent* event);
+    bool isClick(QMouseEvent* release, const QRect& area);
+
+private:
+    bool leftPressed_ = false;
+};
 
 // A picture box: shows one picture at its top-left, unscaled and clipped.
 class PictureBox : public QLabel {
@@ -28,7 +41,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    bool leftPressed_ = false;
+    ClickTracker click_;
 };
 
 // A label that is also a link (or a plain label that keeps its mouse events). Its one
@@ -48,7 +61,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    bool leftPressed_ = false;
+    ClickTracker click_;
 };
 
 // A check box with a numeric value: 0 unchecked, 1 checked, 2 grayed. Every change of
