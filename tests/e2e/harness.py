@@ -298,15 +298,16 @@ class Desktop:
 class Session:
     """One test's world: an X server, a demo server and the clients started in it."""
 
-    def __init__(self, *server_options):
-        self.scratch = tempfile.mkdtemp(prefix="talvo-e2e-")
+    def __init__(self, *server_options, server=True, prefix="talvo-e2e-"):
+        self.scratch = tempfile.mkdtemp(prefix=prefix)
         self.xvfb = None
         self.server = None
         self.clients = []
         try:
             self.xvfb = Xvfb()
             self.desktop = Desktop(self.xvfb.display)
-            self.server = DemoServer(*server_options)
+            if server:
+                self.server = DemoServer(*server_options)
         except BaseException:
             self.close()
             raise

@@ -6,13 +6,11 @@ Everything waits against a deadline; every process started here is ended by its 
 import json
 import os
 import re
-import shutil
 import signal
 import socket
 import statistics
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
@@ -133,23 +131,13 @@ class EnvClient(Client):
         self.display = display
 
 
-class World:
-    """One test's X server, optional demo server and clients, all ended on close."""
+class World(harness.Session):
+    """One test's X server, optional demo server and clients; on close, also the browser
+    helper processes the clients started and any pids listed in extra_pids."""
 
     def __init__(self, *server_options, server=True):
-        self.scratch = tempfile.mkdtemp(prefix="talvo-faults-")
-        self.xvfb = None
-        self.server = None
-        self.clients = []
         self.extra_pids = []
-        try:
-            self.xvfb = Xvfb()
-            self.desktop = Desktop(self.xvfb.display)
-            if server:
-                self.server = DemoServer(*server_options)
-        except BaseException:
-            self.close()
-            raise
+        super().__init__(*server_options, server=server, prefix="talvo-faults-")
 
     @property
     def runtime(self):
@@ -169,24 +157,10 @@ class World:
         return client
 
     def close(self):
-        for client in reversed(self.clients):
-            helpers = children_of(client.pid) if client.running() else []
-            client.stop()
-            kill_pids(helpers)
-        kill_pids(self.extra_pids)
-        if self.server:
-            self.server.stop()
-        if self.xvfb:
-            self.xvfb.stop()
-        shutil.rmtree(self.scratch, ignore_errors=True)
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
-        return False
-
+        # Found before the clients end: afterwards the helpers are no longer their children.
+        helpers = [pid for client in self.clients if client.running() for pid in children_of(client.pid)]
+        super().close()
+        kill_pids(helpers + self.extra_pids)
 
 
 FAKE_OPENER = """#!/usr/bin/python3
