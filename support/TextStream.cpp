@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 
 #include <unicode/ucnv.h>
 
 #include "platform/CodePage.h"
+#include "platform/FileSave.h"
 #include "platform/RuntimeError.h"
 #include "platform/Utf.h"
 
@@ -21,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFileAlreadyExists = 58;
 constexpr int kWindowsChinese = 936;
 
 [[noreturn]] void fail(int number, const std::string& description) { throw RuntimeError(number, description); }
@@ -293,66 +291,7 @@ void TextStream::saveToFile(const std::u16string& path, int option)
     requireOpen();
     if (option != CreateNotExist && option != CreateOverwrite)
         failInvalid("Unknown save option " + std::to_string(option));
-    fs::path target = toPath(path);
-    std::error_code ec;
-    // Saving through a link replaces what it points to, not the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::canonical(target, ec);
-        if (!ec)
-            target = resolved;
-    }
-    const fs::file_status status = fs::status(target, ec);
-    if (fs::is_directory(status))
-        fail(RuntimeError::kPathFileAccess, "Path/File access error (is a directory)");
-    if (option == CreateNotExist && fs::exists(status))
-        fail(kFileAlreadyExists, "File already exists");
-    // Renaming over a device or a pipe would replace it with a plain file.
-    if (fs::exists(status) && !fs::is_regular_file(status))
-        fail(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
-    if (fs::exists(status)) {
-        // Replacing by rename would get past a file that may not be written.
-        errno = 0;
-        std::fstream probe(target, std::ios::in | std::ios::out | std::ios::binary);
-        if (!probe)
-            failSystem(lastError());
-    }
-
-    // A name of our own beside the target; short, so a target with a long name does
-    // not make it too long.
-    static thread_local std::mt19937_64 names{std::random_device{}()};
-    const fs::path folder = target.parent_path();
-    fs::path temporary;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".~%016llx.tmp", static_cast<unsigned long long>(names()));
-        temporary = folder / name;
-        if (!fs::exists(temporary, ec) && !ec)
-            break;
-    }
-
-    errno = 0;
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        const std::error_code error = lastError();
-        // Nothing is missing but the folder itself.
-        if (error == std::errc::no_such_file_or_directory)
-            fail(RuntimeError::kPathNotFound, "Path not found (" + error.message() + ")");
-        failSystem(error);
-    }
-    out.write(bytes_.data(), static_cast<std::streamsize>(bytes_.size()));
-    out.close();
-    if (!out) {
-        fs::remove(temporary, ec);
-        fail(RuntimeError::kDeviceIo, "Device I/O error while writing");
-    }
-    if (fs::exists(status))
-        fs::permissions(temporary, status.permissions(), fs::perm_options::replace, ec);
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        failSystem(ec);
-    }
+    platform::saveWholeFile(toPath(path), bytes_, option == CreateOverwrite);
 }
 
 void TextStream::close() noexcept

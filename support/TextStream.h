@@ -18,8 +18,11 @@ class TextCharset;
 // Character set names are case-insensitive. "gb2312" and "gbk" use the system's code
 // page 936 table, "unicode" means UTF-16LE; every other name goes to ICU ("gb18030",
 // "utf-8", "utf-16le", "big5", "us-ascii", "iso-8859-1", ...). An unknown name fails
-// when it is set. Writing never adds a byte-order mark; reading drops one at the start
-// when it is the character set's own (U+FEFF after decoding). Characters the set
+// when it is set. Writing adds a byte-order mark only where the set itself carries one:
+// "utf-16" and "utf-32" write little-endian bytes after their mark (FF FE and
+// FF FE 00 00), as the stream object on Windows always did; "unicode", "utf-8",
+// "utf-16le" and every other name write none. Reading drops a mark at the start when
+// it is the character set's own (U+FEFF after decoding). Characters the set
 // cannot hold are written as "?"; undecodable bytes read as U+FFFD (as "?" with the
 // 936 table, the way the system conversion reads them).
 class TextStream {
@@ -51,8 +54,15 @@ public:
     std::u16string readText();
     // Encodes text at the position (overwriting, then extending); text type only.
     void writeText(const std::u16string& text);
-    // Writes the whole content. The file is written beside the target and then renamed
-    // over it, so a failure never leaves a half-written target behind.
+    // Writes the whole content; CreateNotExist fails (58) when the file exists. The
+    // new bytes are complete before the old file is touched, so a failure leaves the
+    // old content. An existing file stays the same file to everyone: its owner,
+    // group, mode, extended attributes and other hard links keep seeing it, and a
+    // link is written through (to a file that does not exist yet, too). A single-name
+    // file of the saving user in a writable folder is replaced by a synced copy
+    // renamed over it; any other file (more hard links, another owner, a read-only
+    // folder, attributes that cannot be copied) is overwritten in place, cut to size
+    // only after all the new bytes went out. See platform::saveWholeFile.
     void saveToFile(const std::u16string& path, int option);
     // Drops the content; closing a closed stream does nothing.
     void close() noexcept;

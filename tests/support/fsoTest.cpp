@@ -76,6 +76,9 @@ TEST_F(FsoTest, RoundTripsInEveryCharacterSet)
         {u"UTF-8", u"é", "\xC3\xA9"},
         {u"unicode", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
         {u"utf-16le", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
+        // The sets that carry their own mark write it first.
+        {u"utf-16", u"中a", std::string("\xFF\xFE\x2D\x4E\x61\x00", 6)},
+        {u"UTF-32", u"中", std::string("\xFF\xFE\x00\x00\x2D\x4E\x00\x00", 8)},
         {u"big5", u"中文", "\xA4\xA4\xA4\xE5"},
         {u"us-ascii", u"plain text", "plain text"},
         {u"iso-8859-1", u"café", "caf\xE9"},
