@@ -259,6 +259,12 @@ std::string readWholeFile(const fs::path& path)
 // Creates or truncates the file and writes exactly the bytes.
 void writeWholeFile(const fs::path& path, const std::string& bytes)
 {
+    // Opening a pipe for writing waits for a reader that may never come, and a device
+    // is no file to replace.
+    std::error_code statusError;
+    const fs::file_status status = fs::status(path, statusError);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status))
+        throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     errno = 0;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)

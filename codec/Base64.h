@@ -28,7 +28,8 @@ public:
     std::string DecodeBase64Byte(const std::u16string& str2Decode);
 
     // Replaces strFilePath (even a read-only file) with the decoded bytes; text that
-    // decodes to nothing leaves an empty file.
+    // decodes to nothing leaves an empty file. A pipe or a device there is refused
+    // (error 75) and left alone.
     void DecodeBase64StringToFile(const std::u16string& strBase64, const std::u16string& strFilePath);
 
     // Reads strBase64FilePath as ANSI text (so CR LF line ends drop out, LF-only lines
@@ -51,6 +52,7 @@ public:
     // Writes the Base64 text of strFileSource to strFileBase64Desti, replacing it, with
     // no line break at the end; a missing source leaves an empty destination file. The
     // source is read before the destination is created, so both may be the same file.
+    // A destination that is a pipe or a device is refused (error 75).
     void EncodFileToBase64File(const std::u16string& strFileSource, const std::u16string& strFileBase64Desti);
 
 private:
