@@ -15,7 +15,8 @@ namespace talvo {
 //
 // Line ends: WriteLog writes its text exactly as given and adds none; the four entry
 // operations end every entry with "\r\n". Each call reaches the file as one append of
-// the whole text, so entries from several processes never mix within an entry.
+// the whole text, so entries from several processes never mix within an entry, and an
+// append cut short (full disk, size limit) is taken back: an entry is whole or absent.
 class Log {
 public:
     using ClockFunction = std::function<platform::LocalTime()>;

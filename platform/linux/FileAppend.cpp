@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace talvo::platform {
@@ -12,20 +13,23 @@ bool appendToFile(const std::filesystem::path& path, std::string_view bytes) noe
     if (fd < 0)
         return false;
     bool ok = true;
-    // One write() of the whole record; the loop only carries on after a short write
-    // or a signal, which regular files see only when the disk fills up.
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, left);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
+    if (!bytes.empty()) {
+        // One write() of the whole record: a record is whole or absent.
+        ssize_t written;
+        do
+            written = ::write(fd, bytes.data(), bytes.size());
+        while (written < 0 && errno == EINTR);
+        if (written >= 0 && static_cast<std::size_t>(written) < bytes.size()) {
+            // Cut short by a full disk or a size limit: take the piece back, unless
+            // someone appended after it (cutting would lose their record).
             ok = false;
-            break;
+            const off_t end = ::lseek(fd, 0, SEEK_CUR);
+            struct stat st {};
+            if (written > 0 && end >= written && ::fstat(fd, &st) == 0 && st.st_size == end)
+                (void)::ftruncate(fd, end - written);
+        } else if (written < 0) {
+            ok = false;
         }
-        data += written;
-        left -= static_cast<std::size_t>(written);
     }
     if (::close(fd) != 0)
         ok = false;

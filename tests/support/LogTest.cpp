@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <csignal>
 #include <set>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -155,6 +157,33 @@ TEST_F(LogTest, DefaultLogUsesTheProgramFolder)
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].filename().string().size(), 12u);  // YYYYMMDD.log
     EXPECT_EQ(files[0].extension(), ".log");
+}
+
+TEST_F(LogTest, EntryCutShortByASizeLimitIsLeftOut)
+{
+    const fs::path file = program / "log" / "20240105.log";
+    std::ofstream(file, std::ios::binary) << "earlier\r\n";
+    // In a child, so the limit cannot touch the rest of the run.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit {};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            ::_exit(2);
+        Log log = logAt();
+        log.ShowMesssage(u"this entry is far too long to fit under the limit");
+        log.WriteLog(u"raw text that does not fit either, not even its first half");
+        log.WriteLog(u"fits\r\n");
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readBytes(file), "earlier\r\nfits\r\n");
 }
 
 TEST_F(LogTest, ConcurrentProcessesNeverTearEntries)
