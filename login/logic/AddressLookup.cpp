@@ -19,6 +19,18 @@ RequestFactory xmlHttpRequests(HttpLimits limits)
     };
 }
 
+std::u16string trimAsciiWhiteSpace(std::u16string_view text)
+{
+    const auto blank = [](char16_t c) { return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r' || c == u' '; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return std::u16string(text.substr(begin, end - begin));
+}
+
 std::u16string addressFromResponse(std::u16string_view response)
 {
     if (response.find(u"mireth_url") == std::u16string_view::npos || response.size() <= 5)
@@ -32,9 +44,12 @@ std::u16string addressFromResponse(std::u16string_view response)
         from = at + kAddressMarker.size();
     }
     rest.append(response.substr(from));
-    if (rest == u"null")
+    // Servers often end a text answer with a line end; blanks around an address are never
+    // part of it, and a URL parser would drop them anyway.
+    const std::u16string address = trimAsciiWhiteSpace(rest);
+    if (address == u"null")
         return {};
-    return rest;
+    return address;
 }
 
 AddressLookup::AddressLookup(RequestFactory requests) : requests_(std::move(requests)) {}

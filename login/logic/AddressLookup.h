@@ -26,9 +26,14 @@ inline constexpr std::u16string_view kAddressMarker = u"mireth_url:";
 // Requests through a new xmlHttp object with the given time limits.
 RequestFactory xmlHttpRequests(HttpLimits limits = {});
 
+// text without the ASCII white space (tab, line feed, form feed, carriage return, space)
+// at either end; white space inside and any other blank character stay.
+std::u16string trimAsciiWhiteSpace(std::u16string_view text);
+
 // The address in an answer of the address request, or empty text: the answer must hold
-// "mireth_url" and be longer than 5 characters; every "mireth_url:" is cut out and
-// what remains counts unless it is exactly "null".
+// "mireth_url" and be longer than 5 characters; every "mireth_url:" is cut out, ASCII
+// white space at both ends of what remains is dropped, and the rest counts unless it is
+// exactly "null".
 std::u16string addressFromResponse(std::u16string_view response);
 
 // Asks the application server where the web application for a member code lives.

@@ -167,7 +167,15 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{u"h.test mireth_url:/p", u"h.test /p", "wherever it stands"},
         MarkerCase{u"MIRETH_URL:h.test", u"", "the marker is case-sensitive"},
         MarkerCase{u"mireth_url:NULL", u"NULL", "only lower-case null means none"},
-        MarkerCase{u"mireth_url:null\n", u"null\n", "null must be exact"}));
+        MarkerCase{u"mireth_url:nulls", u"nulls", "null must be exact"},
+        // Line ends and blanks around the address are never part of it.
+        MarkerCase{u"mireth_url:h.test/app\n", u"h.test/app", "a line end"},
+        MarkerCase{u"mireth_url:h.test/app\r\n", u"h.test/app", "a Windows line end"},
+        MarkerCase{u" \t\f mireth_url:\r\n h.test:8081/app \t\r\n\n", u"h.test:8081/app", "blanks at both ends"},
+        MarkerCase{u"mireth_url:h.test/a b\tc", u"h.test/a b\tc", "blanks inside stay"},
+        MarkerCase{u"mireth_url:\u3000h.test\v", u"\u3000h.test\v", "only ASCII white space goes"},
+        MarkerCase{u"mireth_url: \r\n", u"", "the marker and blanks alone"},
+        MarkerCase{u"mireth_url:null\r\n", u"", "null with a line end is still none"}));
 
 } // namespace
 } // namespace talvo::login
