@@ -1,7 +1,10 @@
 #include "support/cStringBuilder.h"
 
-#include <cstdlib>
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -263,6 +266,13 @@ void foldInto(UChar32 c, std::u16string& out)
         out.push_back(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 0x20 : c));
         return;
     }
+    // Beyond the BMP every folding is one character to one character.
+    if (c > 0xFFFF) {
+        const UChar32 folded = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+        out.push_back(U16_LEAD(folded));
+        out.push_back(U16_TRAIL(folded));
+        return;
+    }
     UChar source[2];
     int32_t sourceLength = 0;
     U16_APPEND_UNSAFE(source, sourceLength, c);
@@ -275,6 +285,105 @@ void foldInto(UChar32 c, std::u16string& out)
         out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(length));
 }
 
+// For every BMP unit that folds to exactly one unit, that unit; 0 for the rest
+// (surrogates, U+0000 and the few that fold to several units), which take foldInto.
+// Two levels, built once: most 256-unit blocks (CJK, Hangul, ...) fold to
+// themselves and need no entries, so the lookups stay in the first-level cache.
+class SingleUnitFolds {
+public:
+    SingleUnitFolds()
+    {
+        std::u16string folded;
+        std::vector<char16_t> block(256);
+        for (UChar32 high = 0; high < 256; ++high) {
+            bool same = true;
+            for (UChar32 low = 0; low < 256; ++low) {
+                const UChar32 c = high << 8 | low;
+                char16_t fold = 0;
+                if (c != 0 && !U16_IS_SURROGATE(c)) {
+                    folded.clear();
+                    foldInto(c, folded);
+                    if (folded.size() == 1)
+                        fold = folded[0];
+                }
+                block[static_cast<std::size_t>(low)] = fold;
+                same = same && fold == c;
+            }
+            if (same)
+                continue;
+            blocks_[static_cast<std::size_t>(high)] = static_cast<std::uint16_t>(entries_.size() / 256 + 1);
+            entries_.insert(entries_.end(), block.begin(), block.end());
+        }
+    }
+
+    char16_t operator()(char16_t unit) const noexcept
+    {
+        const std::uint16_t block = blocks_[unit >> 8];
+        return block == 0 ? unit : entries_[(block - 1u) * 256u + (unit & 0xFFu)];
+    }
+
+    // One bit per BMP unit: set where a search must stop and look, for the units that
+    // fold to lead and for those without a single-unit fold.
+    using Stops = std::array<std::uint64_t, 1024>;
+    void markStops(char16_t lead, Stops& stops) const
+    {
+        stops.fill(0);
+        for (std::uint32_t high = 0; high < 256; ++high) {
+            const std::uint16_t block = blocks_[high];
+            if (block == 0) {
+                // Folds to itself: only lead itself can start an occurrence here.
+                if ((lead >> 8) == high)
+                    stops[lead >> 6] |= std::uint64_t{1} << (lead & 63);
+                continue;
+            }
+            for (std::uint32_t low = 0; low < 256; ++low) {
+                const std::uint32_t unit = high << 8 | low;
+                const char16_t fold = entries_[(block - 1u) * 256u + low];
+                if (fold == 0 || fold == lead)
+                    stops[unit >> 6] |= std::uint64_t{1} << (unit & 63);
+            }
+        }
+    }
+
+private:
+    std::array<std::uint16_t, 256> blocks_{};
+    std::vector<char16_t> entries_;
+};
+
+const SingleUnitFolds& singleUnitFolds()
+{
+    static const SingleUnitFolds table;
+    return table;
+}
+
+// Whether the folded needle matches the folded text from character p on and ends
+// on a character boundary: every character folds whole into the needle.
+bool matchesAt(const char16_t* text, int32_t length, int32_t p, std::u16string_view needle,
+               const SingleUnitFolds& single, std::u16string& scratch)
+{
+    std::size_t k = 0;
+    while (k < needle.size()) {
+        if (p >= length)
+            return false;
+        const char16_t fold = single(text[p]);
+        if (fold != 0) {
+            if (fold != needle[k])
+                return false;
+            ++k;
+            ++p;
+            continue;
+        }
+        UChar32 c;
+        U16_NEXT(text, p, length, c);
+        scratch.clear();
+        foldInto(c, scratch);
+        if (scratch.size() > needle.size() - k || needle.compare(k, scratch.size(), scratch) != 0)
+            return false;
+        k += scratch.size();
+    }
+    return true;
+}
+
 } // namespace
 
 int32_t cStringBuilder::findFolded(const std::u16string& needle, int32_t from) const
@@ -285,29 +394,49 @@ int32_t cStringBuilder::findFolded(const std::u16string& needle, int32_t from) c
         U16_NEXT(needle.data(), i, needle.size(), c);
         foldInto(c, foldedNeedle);
     }
-
-    // The folded text, and for each of its units the 0-based index of the character of
-    // the built text it came from; a change of index marks a character boundary.
+    const SingleUnitFolds& single = singleUnitFolds();
+    const char16_t* text = sBuffer.get();
     const int32_t length = Length();
-    std::u16string folded;
-    std::vector<int32_t> origin;
-    folded.reserve(static_cast<std::size_t>(length - from + 1));
-    origin.reserve(static_cast<std::size_t>(length - from + 1));
-    for (int32_t i = from - 1; i < length;) {
-        const int32_t start = i;
-        UChar32 c;
-        U16_NEXT(sBuffer.get(), i, length, c);
-        foldInto(c, folded);
-        origin.resize(folded.size(), start);
+    const char16_t lead = foldedNeedle[0];
+    std::u16string scratch;
+    // The stops of the last first unit searched for, per thread: a walk searches for
+    // the same needle again and again.
+    struct StopCache {
+        char16_t lead = 0;
+        bool ready = false;
+        SingleUnitFolds::Stops stops;
+    };
+    static thread_local StopCache cache;
+    if (!cache.ready || cache.lead != lead) {
+        single.markStops(lead, cache.stops);
+        cache.lead = lead;
+        cache.ready = true;
     }
+    const std::uint64_t* stops = cache.stops.data();
 
-    const std::size_t m = foldedNeedle.size();
-    for (std::size_t at = folded.find(foldedNeedle); at != std::u16string::npos;
-         at = folded.find(foldedNeedle, at + 1)) {
-        const bool startsOnBoundary = at == 0 || origin[at] != origin[at - 1];
-        const bool endsOnBoundary = at + m == folded.size() || origin[at + m] != origin[at + m - 1];
-        if (startsOnBoundary && endsOnBoundary)
-            return origin[at] + 1;
+    // Characters are only folded and compared where the scan stops (a unit that may
+    // start an occurrence, or one without a single-unit fold), so a search costs the
+    // distance to the occurrence it finds (a walk over all occurrences is linear) and
+    // nothing is folded ahead. Occurrences start and end on characters of the built
+    // text.
+    for (int32_t p = from - 1; p < length;) {
+        const char16_t unit = text[p];
+        if ((stops[unit >> 6] >> (unit & 63) & 1) == 0) {
+            ++p;
+            continue;
+        }
+        const char16_t fold = single(unit);
+        if (fold != 0) {
+            if (fold == lead && matchesAt(text, length, p, foldedNeedle, single, scratch))
+                return p + 1;
+            ++p;
+            continue;
+        }
+        // A character that folds to several units, or one outside the BMP.
+        if (matchesAt(text, length, p, foldedNeedle, single, scratch))
+            return p + 1;
+        UChar32 c;
+        U16_NEXT(text, p, length, c);
     }
     return 0;
 }

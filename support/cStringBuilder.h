@@ -58,7 +58,9 @@ public:
     // "ﬁ" to "fi"): an occurrence must begin and end on character boundaries of the
     // built text, so "ss" finds "ß" and "ß" finds "SS", but "s" never matches half of
     // "ß". The position returned is that of the first character of the occurrence in
-    // the built text. Any other compare value is error 5.
+    // the built text. Any other compare value is error 5. Either way a search reads
+    // the text only up to the occurrence it finds, so walking every occurrence (each
+    // Find starting one past the last) is linear in the length of the text.
     int32_t Find(std::u16string sToFind, int32_t lStartIndex = 1, int32_t compare = 1) const;
 
     // Gives back spare capacity beyond one chunk, in whole chunks, in one reallocation.

@@ -1,6 +1,8 @@
 // The support classes against their plain peers, in one run:
 //  - cStringBuilder::Append of 10-character pieces vs std::u16string::append,
-//  - fso::OpenFile + GetFileText of a GBK file vs ICU decoding the same bytes.
+//  - fso::OpenFile + GetFileText of a GBK file vs ICU decoding the same bytes,
+//  - a walk over every occurrence with cStringBuilder::Find, case-insensitive
+//    (compare 1) vs exact (compare 0), on the same text.
 // After the runs it prints the medians and the ratios (peer time / our time, so 1.0
 // means as fast as the peer) and the growth of the builder from 1 Mi to 64 Mi.
 
@@ -113,11 +115,49 @@ void BM_Icu_DecodeGbk(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 
+// Mixed Chinese and Latin text of the given length in characters, the name in it in
+// one spelling every so often, so exact and case-insensitive walks find the same.
+std::u16string findText(std::int64_t characters)
+{
+    static const std::u16string pieces[] = {u"客户营销管理", u"软件", u" Zentarro ", u"提示信息", u"2026-12-08 ",
+                                            u"联系人：张三，电话 13800000000；", u"user=admin&cp=1 ",
+                                            u"您真的确定要退出系统！", u"Straße "};
+    std::mt19937 random(11);
+    std::u16string text;
+    while (text.size() < static_cast<std::size_t>(characters))
+        text += pieces[random() % std::size(pieces)];
+    text.resize(static_cast<std::size_t>(characters));
+    return text;
+}
+
+void walkAll(benchmark::State& state, int compare)
+{
+    talvo::cStringBuilder builder;
+    builder.Append(findText(state.range(0)));
+    std::int64_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (std::int32_t at = builder.Find(u"Zentarro", 1, compare); at != 0;
+             at = builder.Find(u"Zentarro", at + 1, compare))
+            ++found;
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["occurrences"] = static_cast<double>(found);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_Builder_FindWalkFolded(benchmark::State& state) { walkAll(state, 1); }
+void BM_Builder_FindWalkExact(benchmark::State& state) { walkAll(state, 0); }
+
 constexpr int kRepetitions = 7;
 
 BENCHMARK(BM_Builder_Append)->RangeMultiplier(4)->Range(kMi, 64 * kMi)->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
 BENCHMARK(BM_U16String_Append)->RangeMultiplier(4)->Range(kMi, 64 * kMi)->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions);
+BENCHMARK(BM_Builder_FindWalkFolded)->Arg(kMi / 4)->Arg(kMi)->Arg(4 * kMi)->Unit(benchmark::kMillisecond)
+    ->Repetitions(kRepetitions);
+BENCHMARK(BM_Builder_FindWalkExact)->Arg(kMi / 4)->Arg(kMi)->Arg(4 * kMi)->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
 BENCHMARK(BM_Fso_OpenFile)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 BENCHMARK(BM_Icu_DecodeGbk)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
@@ -172,6 +212,14 @@ void printSummary(const MedianCollector& collector)
     if (small > 0 && large > 0 && peerSmall > 0 && peerLarge > 0)
         std::printf("  Growth 64 Mi / 1 Mi: builder %.1fx, u16string %.1fx (linear is 64x)\n", large / small,
                     peerLarge / peerSmall);
+    for (std::int64_t size = kMi / 4; size <= 4 * kMi; size *= 4) {
+        const std::string suffix = "/" + std::to_string(size) + "/repeats:" + std::to_string(kRepetitions);
+        const double folded = median(collector, "BM_Builder_FindWalkFolded" + suffix);
+        const double exact = median(collector, "BM_Builder_FindWalkExact" + suffix);
+        if (folded > 0 && exact > 0)
+            std::printf("  Find walk %5lld Ki chars: compare 1 %9.3f  compare 0 %9.3f  ratio %.2f (goal >= 0.25)\n",
+                        static_cast<long long>(size / 1024), folded, exact, exact / folded);
+    }
     const std::string repeats = "/repeats:" + std::to_string(kRepetitions);
     const double ours = median(collector, "BM_Fso_OpenFile" + repeats);
     const double peer = median(collector, "BM_Icu_DecodeGbk" + repeats);

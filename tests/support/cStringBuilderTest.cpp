@@ -1,5 +1,6 @@
 #include "support/cStringBuilder.h"
 
+#include <chrono>
 #include <climits>
 #include <random>
 #include <string>
@@ -274,6 +275,62 @@ TEST(StringBuilderTest, FindFoldsCaseBeyondAscii)
             << std::string(row.needle.begin(), row.needle.end());
         EXPECT_EQ(b.Find(row.needle, row.start, 0), row.exact);
     }
+}
+
+// Every occurrence from the first on, each Find starting one past the last; gives up
+// once the walk has taken longer than the deadline.
+std::vector<int32_t> walk(const cStringBuilder& b, const std::u16string& needle, int32_t compare,
+                          std::chrono::seconds deadline = std::chrono::seconds(20))
+{
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    std::vector<int32_t> found;
+    for (int32_t at = b.Find(needle, 1, compare); at != 0; at = b.Find(needle, at + 1, compare)) {
+        found.push_back(at);
+        if (std::chrono::steady_clock::now() > until) {
+            ADD_FAILURE() << "walk still running after " << found.size() << " occurrences";
+            break;
+        }
+    }
+    return found;
+}
+
+TEST(StringBuilderTest, FoldedWalkOverAMillionCharactersEndsQuickly)
+{
+    // Ten characters a piece: ß (two units when folded), a CJK and a supplementary one.
+    const std::u16string piece = u"abcDEßfg文\U00010400";
+    cStringBuilder b;
+    constexpr int kPieces = 100000;
+    for (int i = 0; i < kPieces; ++i)
+        b.Append(piece);
+    std::vector<int32_t> expected;
+    for (int i = 0; i < kPieces; ++i)
+        expected.push_back(i * static_cast<int32_t>(piece.size()) + 6);
+    EXPECT_EQ(walk(b, u"SS", 1, std::chrono::seconds(10)), expected);
+    for (int32_t& at : expected)
+        at -= 2;
+    EXPECT_EQ(walk(b, u"deSSFG文\U00010428", 1, std::chrono::seconds(10)), expected);
+    EXPECT_EQ(walk(b, u"DEß", 0), expected);
+}
+
+TEST(StringBuilderTest, FoldedFindAcrossTheFoldingSteps)
+{
+    // Occurrences at random distances in plain text, some far apart, so they fall on
+    // every kind of place relative to how far ahead the text has been folded.
+    std::mt19937 random(13);
+    std::u16string text;
+    std::vector<int32_t> expected;
+    while (text.size() < 400000) {
+        const std::size_t gap = random() % 4 == 0 ? random() % 20000 : random() % 600;
+        text.append(gap, u'x');
+        expected.push_back(static_cast<int32_t>(text.size()) + 1);
+        text += random() % 2 == 0 ? u"ß" : u"SS";
+    }
+    cStringBuilder b;
+    b.Append(text);
+    EXPECT_EQ(walk(b, u"ss", 1), expected);
+    for (int32_t& at : expected)
+        --at;
+    EXPECT_EQ(walk(b, u"Xß", 1), expected);
 }
 
 TEST(StringBuilderTest, FindNeverLooksIntoSpareCapacity)
