@@ -3,13 +3,86 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
+#include <QVariant>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 namespace talvo {
 
-TitleWatcher::TitleWatcher(QWebEnginePage* page, QObject* parent, int checkTimeoutMs)
-    : QObject(parent), page_(page), checkTimeoutMs_(checkTimeoutMs)
+namespace {
+
+// Our own world: the page can neither see nor replace what runs there, yet shares its DOM.
+constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
+
+// Records each text the title element takes. document.title = x replaces every child of
+// the title element by one text node holding x, so a mutation record that leaves nothing
+// beside its added nodes gives x exactly, even when later titles followed within the same
+// task. Anything else (parsing, partial edits, a new title element) counts by the text the
+// title element holds when the records arrive.
+const QString kRecorder = QStringLiteral(R"JS(
+(function () {
+  'use strict';
+  if (window.__talvoTitles) return;
+  var log = [];
+  var last = '';
+  function titleElement() {
+    var all = document.getElementsByTagName('title');
+    for (var i = 0; i < all.length; ++i)
+      if (all[i] instanceof HTMLTitleElement) return all[i];
+    return null;
+  }
+  function currentText() {
+    var root = document.documentElement;
+    if (root && !(root instanceof HTMLElement)) return document.title;
+    var title = titleElement();
+    return title ? title.text : '';
+  }
+  function keep(text) {
+    if (text === last) return;
+    last = text;
+    log.push(text);
+    if (log.length > 256) log.splice(0, log.length - 256);
+  }
+  function take(records) {
+    if (!records.length) return;
+    var title = titleElement();
+    for (var i = 0; i < records.length; ++i) {
+      var r = records[i];
+      if (r.type !== 'childList' || r.target !== title || r.previousSibling || r.nextSibling) continue;
+      var text = '';
+      for (var j = 0; j < r.addedNodes.length; ++j)
+        if (r.addedNodes[j].nodeType === Node.TEXT_NODE) text += r.addedNodes[j].data;
+      keep(text);
+    }
+    keep(currentText());
+  }
+  var observer = new MutationObserver(take);
+  observer.observe(document, { childList: true, subtree: true, characterData: true });
+  window.__talvoTitles = function () {
+    take(observer.takeRecords());
+    keep(currentText());
+    var out = log;
+    log = [];
+    return out;
+  };
+})();
+)JS");
+
+const QString kFetch = QStringLiteral("window.__talvoTitles ? window.__talvoTitles() : null");
+
+} // namespace
+
+TitleWatcher::TitleWatcher(QWebEnginePage* page, QObject* parent, int fetchTimeoutMs)
+    : QObject(parent), page_(page), fetchTimeoutMs_(fetchTimeoutMs)
 {
+    QWebEngineScript recorder;
+    recorder.setName(QStringLiteral("talvo-title-recorder"));
+    recorder.setSourceCode(kRecorder);
+    recorder.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    recorder.setWorldId(kWorld);
+    recorder.setRunsOnSubFrames(false); // only the top document's title is the page's
+    page_->scripts().insert(recorder);
     connect(page_, &QWebEnginePage::titleChanged, this, &TitleWatcher::onPageTitle);
 }
 
@@ -42,26 +115,30 @@ void TitleWatcher::onPageTitle(const QString& text)
     if (stopped_)
         return;
     const std::uint64_t id = nextId_++;
-    if (!couldBeAddress(text, page_->url())) {
-        queue_.push_back({id, text, State::Deliver});
-        pump();
-        return;
-    }
-    queue_.push_back({id, text, State::Checking});
+    queue_.push_back({id, text.toStdU16String(), couldBeAddress(text, page_->url()), true, std::nullopt});
     QPointer<TitleWatcher> self(this);
-    page_->runJavaScript(QStringLiteral("document.title"), [self, id, text](const QVariant& title) {
-        if (self)
-            self->resolve(id, title.toString() == text ? State::Deliver : State::Drop);
+    page_->runJavaScript(kFetch, kWorld, [self, id](const QVariant& result) {
+        if (!self)
+            return;
+        std::optional<std::vector<std::u16string>> exact;
+        if (result.typeId() == QMetaType::QVariantList) {
+            exact.emplace();
+            for (const QVariant& item : result.toList())
+                exact->push_back(item.toString().toStdU16String());
+        }
+        self->resolve(id, std::move(exact));
     });
-    QTimer::singleShot(checkTimeoutMs_, this, [this, id] { resolve(id, State::Drop); });
+    QTimer::singleShot(fetchTimeoutMs_, this, [this, id] { resolve(id, std::nullopt); });
 }
 
-void TitleWatcher::resolve(std::uint64_t id, State state)
+void TitleWatcher::resolve(std::uint64_t id, std::optional<std::vector<std::u16string>> exact)
 {
     for (Entry& entry : queue_) {
         if (entry.id == id) {
-            if (entry.state == State::Checking)
-                entry.state = state;
+            if (entry.fetching) {
+                entry.fetching = false;
+                entry.exact = std::move(exact);
+            }
             break;
         }
     }
@@ -74,13 +151,15 @@ void TitleWatcher::pump()
         return; // the outer call picks the rest up
     delivering_ = true;
     QPointer<TitleWatcher> self(this);
-    while (!stopped_ && !queue_.empty() && queue_.front().state != State::Checking) {
-        const Entry entry = queue_.front();
+    while (!stopped_ && !queue_.empty() && !queue_.front().fetching) {
+        const Entry entry = std::move(queue_.front());
         queue_.pop_front();
-        if (entry.state == State::Deliver) {
-            emit titleChanged(entry.text);
+        for (const std::u16string& title : exactTitles_.onReport(entry.reported, entry.exact, entry.couldBeAddress)) {
+            emit titleChanged(QString::fromStdU16String(title));
             if (!self)
                 return; // the receiver took the page down with it
+            if (stopped_)
+                break;
         }
     }
     delivering_ = false;

@@ -5,24 +5,32 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main/logic/ExactTitles.h"
 
 class QWebEnginePage;
 
 namespace talvo {
 
-// Turns the page's title changes into the document's real title changes, in order.
+// Turns the page's title changes into the texts its title element took, in order.
 //
-// WebEngine reports a page without a title under its address, so a reported text that
-// could be the address is checked against document.title before it is passed on; later
-// titles wait behind the check so the order is kept. While a receiver is still handling
-// one title (an open exit confirmation runs its own event loop), further titles queue up
-// instead of nesting.
+// WebEngine reports titles trimmed and with runs of blanks collapsed, and reports a page
+// without a title under its address. So a script in a world of its own, out of the
+// page's reach, records every text of the title element, and each report fetches what
+// was recorded since the previous one; later reports wait behind it so the order is kept.
+// A change of blanks alone is no change to the engine and brings no report of its own:
+// it is passed on, in its place, with the next report.
+// While a receiver is still handling one title (an open exit confirmation runs its own
+// event loop), further titles queue up instead of nesting.
 class TitleWatcher : public QObject {
     Q_OBJECT
 public:
-    // checkTimeoutMs bounds the wait for document.title; a check that gets no answer in
-    // time (the renderer is gone or stuck) drops that text.
-    explicit TitleWatcher(QWebEnginePage* page, QObject* parent = nullptr, int checkTimeoutMs = 2000);
+    // fetchTimeoutMs bounds the wait for the recorded texts; a fetch that gets no answer in
+    // time (the renderer is gone or stuck) leaves the report as the engine gave it.
+    explicit TitleWatcher(QWebEnginePage* page, QObject* parent = nullptr, int fetchTimeoutMs = 2000);
 
     // Nothing is delivered after this, queued titles included.
     void stop();
@@ -34,19 +42,21 @@ signals:
     void titleChanged(const QString& title);
 
 private:
-    enum class State { Checking, Deliver, Drop };
     struct Entry {
         std::uint64_t id;
-        QString text;
-        State state;
+        std::u16string reported;
+        bool couldBeAddress;
+        bool fetching;
+        std::optional<std::vector<std::u16string>> exact;
     };
 
     void onPageTitle(const QString& text);
-    void resolve(std::uint64_t id, State state);
+    void resolve(std::uint64_t id, std::optional<std::vector<std::u16string>> exact);
     void pump();
 
     QWebEnginePage* page_;
-    int checkTimeoutMs_;
+    int fetchTimeoutMs_;
+    mainlogic::ExactTitles exactTitles_;
     std::deque<Entry> queue_;
     std::uint64_t nextId_ = 1;
     bool delivering_ = false;

@@ -260,6 +260,23 @@ class PageCommands(unittest.TestCase):
             self.assertIn("page command: EXITOK", lines)
             self.assertNotIn("exit confirmation", lines)
 
+    def test_titles_arrive_exactly_as_set(self):
+        with Session("--auto-sign-in") as s:
+            qv = self.start_signed_in(s)
+            # Blanks are part of the title: neither of the first two ends the program.
+            for title in (" VB:EXITOK", "VB:EXITOK ", "VB:IMP  PHONE", "VB:CHAT|9"):
+                s.server.push_title(title)
+            at, _ = qv.diag("page command: CHAT|9", 30)
+            qv.diag("document title reset", 10, at)
+            self.assertTrue(qv.running(), "a title with blanks ended the program")
+            lines = qv.diags()
+            for expected in ("page title:  VB:EXITOK", "page title: VB:EXITOK ",
+                             "page command: EXITOK ", "page command: IMP  PHONE"):
+                self.assertIn(expected, lines)
+            self.assertNotIn("page command: EXITOK", lines)
+            self.assertNotIn("page command: IMP PHONE", lines)
+            self.assertNotIn("main window unloaded", lines)
+
 
 def read_ppm(path):
     with open(path, "rb") as f:

@@ -276,6 +276,37 @@ TEST_F(MainWindow, PageTitlesReachTheBridge)
                                    QStringLiteral("after")}).join(u'\n').toStdString());
 }
 
+TEST_F(MainWindow, TitlesReachTheBridgeExactlyAsSet)
+{
+    show();
+    // Blanks at the ends and inside are part of the title: none of these is EXITOK.
+    runTitles({QStringLiteral(" VB:EXITOK"), QStringLiteral("next"), QStringLiteral("VB:EXITOK "), QStringLiteral("VB:IMP  PHONE"),
+               QStringLiteral("\tVB:CHAT|1"), QStringLiteral("end")});
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: end")) == 1; }));
+    // Several titles within one task of the page, blanks included, arrive once each, in order.
+    browser()->page()->runJavaScript(QStringLiteral("document.title = 'VB:CHAT  |2 '; document.title = ' last  one';"));
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title:  last  one")) == 1; }));
+    pause(300);
+    EXPECT_TRUE(endings.empty());
+    EXPECT_TRUE(window->isVisible());
+    QStringList titles;
+    for (const QString& line : windowLog())
+        if (line.startsWith(QStringLiteral("page title: ")) || line.startsWith(QStringLiteral("page command: ")))
+            titles << line;
+    EXPECT_EQ(titles.join(u'|').toStdString(),
+              QStringList({QStringLiteral("page title: start"), QStringLiteral("page title:  VB:EXITOK"),
+                           QStringLiteral("page title: next"), QStringLiteral("page title: VB:EXITOK "), QStringLiteral("page command: EXITOK "),
+                           QStringLiteral("page title: Zentarro"), QStringLiteral("page title: VB:IMP  PHONE"),
+                           QStringLiteral("page command: IMP  PHONE"), QStringLiteral("page title: Zentarro"),
+                           QStringLiteral("page title: \tVB:CHAT|1"), QStringLiteral("page title: end"),
+                           QStringLiteral("page title: VB:CHAT  |2 "), QStringLiteral("page command: CHAT  |2 "),
+                           QStringLiteral("page title:  last  one"), QStringLiteral("page title: Zentarro")})
+                  .join(u'|')
+                  .toStdString());
+    // A chat command with its blanks kept still sets the flag.
+    EXPECT_TRUE(window->isChat);
+}
+
 TEST_F(MainWindow, ResetIsSeenInTheDocument)
 {
     show();
