@@ -321,17 +321,11 @@ class ReleasePackage(unittest.TestCase):
         self.assertTrue(any(p.startswith(f"License: {license_name}\n ") for p in paragraphs))
 
     def test_manual_page_covers_every_option(self):
-        page = self.path("usr/share/man/man1/talvo.1.gz")
         for command in EDITIONS:
             with self.subTest(command):
                 self.assertEqual(resolve_inside(self.root, f"usr/share/man/man1/{command}.1.gz"),
                                  "/usr/share/man/man1/talvo.1.gz")
-        env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8", MAN_KEEP_FORMATTING="0")
-        done = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l", page], env=env,
-                              capture_output=True, timeout=60, stdin=subprocess.DEVNULL)
-        self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertEqual(done.stderr.decode(errors="replace").strip(), "", "groff warnings")
-        text = re.sub(r".\x08", "", done.stdout.decode("utf-8", "replace"))
+        text = self.manual_text()
         for section in ("NAME", "SYNOPSIS", "OPTIONS", "ENVIRONMENT", "FILES", "EXIT STATUS"):
             self.assertRegex(text, rf"(?m)^{section}$")
         # Every option the program itself lists, so the page cannot fall behind.
@@ -344,6 +338,16 @@ class ReleasePackage(unittest.TestCase):
         for name in ("http_proxy", "https_proxy", "no_proxy", "QT_LOGGING_RULES", "talvo.windows",
                      "QT_IM_MODULE", "XMODIFIERS"):
             self.assertIn(name, text)
+
+    def manual_text(self):
+        """talvo(1) as man shows it, with no groff warnings on the way."""
+        env = dict(os.environ, MANWIDTH="200", LC_ALL="C.UTF-8", MAN_KEEP_FORMATTING="0")
+        done = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l",
+                               self.path("usr/share/man/man1/talvo.1.gz")], env=env,
+                              capture_output=True, timeout=60, stdin=subprocess.DEVNULL)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stderr.decode(errors="replace").strip(), "", "groff warnings")
+        return re.sub(r".\x08", "", done.stdout.decode("utf-8", "replace"))
 
     def metainfo(self):
         found = glob.glob(self.path(METAINFO_DIR, "*.metainfo.xml"))
@@ -395,11 +399,20 @@ class ReleasePackage(unittest.TestCase):
             env = harness.client_env(xvfb.display, runtime)
             # The user's input method reaches the browser's processes untouched.
             env.update(IM_SETTINGS)
+            data_home = os.path.join(runtime, "data")
+            env.update(XDG_DATA_HOME=data_home, XDG_CACHE_HOME=os.path.join(runtime, "cache"))
             started = time.monotonic()
             client = harness.Process([self.path("usr/bin/talvo-qv"), "--server", server.address],
                                      env=env, name="installed talvo-qv")
             server.wait_request(lambda t: t.split("?", 1)[0] == "/ui/common/login.jsp", 90,
                                 "the login page request")
+            # The manual page names the profile folder the client reports using.
+            storage = [l.split("storage=", 1)[1].split(" cache=")[0]
+                       for l in client.output.lines() if "browser profile: storage=" in l]
+            if storage:
+                relative = os.path.relpath(storage[0], data_home)
+                self.assertFalse(relative.startswith(".."), storage[0])
+                self.assertIn(f"~/.local/share}}/{relative}/", self.manual_text())
             helpers = descendants(client.pid)
             self.assertTrue(helpers, "the browser started no helper processes")
             for pid in helpers:
