@@ -231,6 +231,13 @@ class ReleasePackage(unittest.TestCase):
         self.assertTrue(description[0].strip())
         self.assertGreaterEqual(len([l for l in description[1:] if l.strip(" .")]), 3, description)
         self.assertEqual(run(["dpkg-deb", "-f", self.deb, "Package"], 30).strip(), "talvo")
+        # As dpkg counts it: files in KiB rounded up, 1 for every other entry; links to the
+        # program are not copies of it.
+        expected = 0
+        for line in run(["dpkg-deb", "-c", self.deb], 30).splitlines():
+            mode, _owner, size = line.split()[:3]
+            expected += -(-int(size) // 1024) if mode.startswith("-") else 1
+        self.assertEqual(int(run(["dpkg-deb", "-f", self.deb, "Installed-Size"], 30)), expected)
 
     def test_only_the_client_is_shipped_with_debian_modes(self):
         listing = run(["dpkg-deb", "-c", self.deb], 30)

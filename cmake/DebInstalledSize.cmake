@@ -1,0 +1,45 @@
+# CPack post-build script: corrects the Installed-Size field of the .deb packages.
+# CPack adds up file sizes following symbolic links, so every edition link counted as a
+# whole copy of the program. Here the size is counted as dpkg-gencontrol does: regular
+# files in KiB rounded up, one KiB for every directory, link or other entry.
+find_program(_dpkg_deb dpkg-deb REQUIRED)
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT package MATCHES "\\.deb$")
+    continue()
+  endif()
+  execute_process(COMMAND ${_dpkg_deb} --contents ${package}
+                  OUTPUT_VARIABLE listing COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE ";" "\\;" listing "${listing}")
+  string(REGEX REPLACE "\n" ";" lines "${listing}")
+  # dpkg-deb --build below adds the "./" entry CPack leaves out.
+  set(kib 1)
+  foreach(line IN LISTS lines)
+    if(line MATCHES " \\./$")
+      continue()
+    elseif(line MATCHES "^(.)[^ ]+ +[^ ]+ +([0-9]+) ")
+      if(CMAKE_MATCH_1 STREQUAL "-")
+        math(EXPR kib "${kib} + (${CMAKE_MATCH_2} + 1023) / 1024")
+      else()
+        math(EXPR kib "${kib} + 1")
+      endif()
+    endif()
+  endforeach()
+
+  set(tree ${CPACK_TOPLEVEL_DIRECTORY}/installed-size-tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND ${_dpkg_deb} --raw-extract ${package} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  file(READ ${tree}/DEBIAN/control control)
+  string(REGEX MATCH "\nInstalled-Size: ([0-9]+)\n" old "${control}")
+  if(NOT old)
+    message(FATAL_ERROR "${package}: no Installed-Size field")
+  endif()
+  set(said ${CMAKE_MATCH_1})
+  if(NOT said EQUAL kib)
+    string(REGEX REPLACE "\nInstalled-Size: [0-9]+\n" "\nInstalled-Size: ${kib}\n" control "${control}")
+    file(WRITE ${tree}/DEBIAN/control "${control}")
+    execute_process(COMMAND ${_dpkg_deb} --root-owner-group -Zgzip --build ${tree} ${package}
+                    OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+    message(STATUS "Installed-Size of ${package}: ${kib} KiB (CPack said ${said})")
+  endif()
+  file(REMOVE_RECURSE ${tree})
+endforeach()
