@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -14,6 +15,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <algorithm>
 #include <chrono>
@@ -36,7 +38,6 @@ constexpr int px(int twips) { return twipsToPixels(twips); }
 // Design layout, in pixels.
 constexpr int kDesignClientWidth = px(14550);
 constexpr int kDesignClientHeight = px(10815);
-constexpr int kBrowserWidth = px(15100);
 constexpr int kStatusHeight = px(375);
 constexpr QRect kFrame1{px(13320), px(10490), px(975), px(230)};
 constexpr QRect kLinkInFrame{px(120), px(60), px(975), px(180)};
@@ -44,6 +45,16 @@ constexpr QRect kLinkInFrame{px(120), px(60), px(975), px(180)};
 constexpr int kStartHeight = px(11500);
 constexpr int kStartWidth = px(16600);
 constexpr qsizetype kMaxStatusLength = 1024;
+// The link keeps at least the design's room to its right when the window is narrower.
+constexpr int kLinkRoomRight = kDesignClientWidth - kFrame1.x();
+// Where QStatusBar starts its text, and the gap kept before the link.
+constexpr int kStatusTextLeft = 6;
+constexpr int kStatusTextGap = 8;
+// A window manager frames and places the window after it is shown; for this long its
+// placement is checked again on every move, at most this many times.
+constexpr int kSettleMs = 3000;
+constexpr int kMaxPlacementFixes = 10;
+
 
 const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
 const QString kMessageCaption = QString::fromUtf16(u"提示信息");
@@ -196,9 +207,17 @@ void frmMain::Show()
     qCInfo(lcWindows).noquote() << "main window shown: title=" + windowTitle();
     applyResizeRule();
     reportSize();
-    // A window manager adds its frame only after showing; check the outer size again then.
+    if (windowHandle() && !screenHooked_) {
+        screenHooked_ = true;
+        watchScreen(windowHandle()->screen());
+        connect(windowHandle(), &QWindow::screenChanged, this, &frmMain::watchScreen);
+    }
+    // A window manager adds its frame and places the window only after showing: fit and
+    // place it again as that happens.
+    settling_.start();
+    placementFixes_ = 0;
     QTimer::singleShot(0, this, [this] {
-        applyResizeRule();
+        settlePlacement();
         reportSize();
     });
 }
@@ -218,20 +237,13 @@ void frmMain::InitialForm()
 
     // The order below matters: the window is centred with its width before the last resize.
     WebBrowser1->move(0, 0);
-    setOuterSize(outerSize().width(), kStartHeight);
-    const QScreen* display = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    const QRect screen = display->geometry();
-    const QSize outer = outerSize();
-    // On a screen smaller than the window, keep the title bar on it so it can be moved.
-    const QRect usable = display->availableGeometry();
-    move(std::max(usable.x(), screen.x() + (screen.width() - outer.width()) / 2),
-         std::max(usable.y(), screen.y() + (screen.height() - outer.height()) / 2));
-    // As high as the whole window, so the status bar covers its lower part.
-    WebBrowser1->resize(kBrowserWidth, outerSize().height());
-    WebBrowser1->move(WebBrowser1->x(), 0);
-    // Too wide on purpose: the resize rule brings it to the fixed size.
+    const mainlogic::WindowFit fit = currentFit();
+    setOuterSize(outerSize().width(), std::min(kStartHeight, fit.outer.height));
+    placeFrame(fit);
+    // Too wide on purpose: the resize rule brings it to the fixed size (or, on a small
+    // screen, the size that fits), with the page below ending where the status bar begins.
     setOuterSize(kStartWidth, outerSize().height());
-    applyResizeRule();
+    applyFit(fit);
     Frame1->move(Frame1->x(), StatusBar1->y() + kLinkFrameBelowStatusTop);
     setWindowTitle(kCaptionPrefix + loginTitle());
     // Blocks until the contact lookup answers or gives up.
@@ -244,12 +256,17 @@ void frmMain::InitialForm()
         if (status.back().isHighSurrogate())
             status.chop(1);
     }
-    StatusBar1->showMessage(status);
+    setStatusText(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
     const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")
                             + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
     WebBrowser1->load(QUrl(address));
+    // A new document may come with the engine's own zoom; ours holds.
+    connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this] {
+        if (WebBrowser1 && !qFuzzyCompare(WebBrowser1->zoomFactor(), zoom_))
+            WebBrowser1->setZoomFactor(zoom_);
+    }, Qt::UniqueConnection);
 }
 
 std::u16string frmMain::getContactInfo(const std::u16string& member)
@@ -276,18 +293,129 @@ void frmMain::placeStatusBar()
 {
     if (!StatusBar1)
         return;
-    // Along the bottom edge, the link 60 twips below its top.
+    // Along the bottom edge, the link 60 twips below its top and at its right end; the page
+    // fills the rest of the client area.
     StatusBar1->setGeometry(0, height() - kStatusHeight, width(), kStatusHeight);
-    Frame1->move(Frame1->x(), StatusBar1->y() + kLinkFrameBelowStatusTop);
+    Frame1->move(std::min(kFrame1.x(), width() - kLinkRoomRight), StatusBar1->y() + kLinkFrameBelowStatusTop);
+    if (WebBrowser1)
+        WebBrowser1->setGeometry(0, 0, width(), StatusBar1->y());
+    showStatusText();
+}
+
+void frmMain::setStatusText(const QString& text)
+{
+    statusText_ = text;
+    // Always rich text, so that markup in the answer shows as written, runs of blanks stay
+    // and a long text wraps.
+    StatusBar1->setToolTip(QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
+                           + QStringLiteral("</p>"));
+    showStatusText();
+}
+
+void frmMain::showStatusText()
+{
+    if (!StatusBar1 || statusText_.isNull())
+        return;
+    // Ends before the link's frame, which lies over the bar's right end.
+    const int room = Frame1->x() - StatusBar1->x() - kStatusTextLeft - kStatusTextGap;
+    const QString shown = StatusBar1->fontMetrics().elidedText(statusText_, Qt::ElideRight, std::max(room, 0));
+    if (shown != StatusBar1->currentMessage())
+        StatusBar1->showMessage(shown);
+}
+
+QString frmMain::statusText() const
+{
+    return statusText_;
+}
+
+mainlogic::WindowFit frmMain::currentFit() const
+{
+    const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
+    const auto rect = [](const QRect& r) { return mainlogic::Rect{r.x(), r.y(), r.width(), r.height()}; };
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    const mainlogic::Margins margins{client.left() - frame.left(), client.top() - frame.top(),
+                                     frame.right() - client.right(), frame.bottom() - client.bottom()};
+    return mainlogic::fitMainWindow(rect(display->geometry()), rect(display->availableGeometry()), margins,
+                                    {kOuterWidth, kOuterHeight, kStatusHeight, kDesignClientWidth});
+}
+
+void frmMain::placeFrame(const mainlogic::WindowFit& fit)
+{
+    // For a window, move() places the frame.
+    if (frameGeometry().topLeft() != QPoint(fit.outer.x, fit.outer.y))
+        move(fit.outer.x, fit.outer.y);
+}
+
+void frmMain::applyFit(const mainlogic::WindowFit& fit)
+{
+    const QSize outer(fit.outer.width, fit.outer.height);
+    if (outer != targetOuter_) {
+        targetOuter_ = outer;
+        qCInfo(lcWindows).noquote() << QStringLiteral("main window fits: %1x%2").arg(outer.width()).arg(outer.height());
+    }
+    if (!qFuzzyCompare(fit.zoom, zoom_)) {
+        zoom_ = fit.zoom;
+        qCInfo(lcWindows).noquote() << QStringLiteral("main window zoom: %1").arg(zoom_, 0, 'f', 3);
+    }
+    if (WebBrowser1 && !qFuzzyCompare(WebBrowser1->zoomFactor(), zoom_))
+        WebBrowser1->setZoomFactor(zoom_);
+    applyResizeRule();
+}
+
+void frmMain::fitToScreen()
+{
+    if (!loaded_ || isMinimized())
+        return;
+    applyFit(currentFit());
+    // The size may have changed the frame; place what it is now.
+    placeFrame(currentFit());
+}
+
+void frmMain::settlePlacement()
+{
+    settleQueued_ = false;
+    if (!loaded_ || isMinimized() || !settling_.isValid() || settling_.hasExpired(kSettleMs)
+        || placementFixes_ >= kMaxPlacementFixes)
+        return;
+    const mainlogic::WindowFit fit = currentFit();
+    applyFit(fit);
+    const mainlogic::WindowFit now = currentFit();
+    if (frameGeometry().topLeft() != QPoint(now.outer.x, now.outer.y)) {
+        ++placementFixes_;
+        placeFrame(now);
+    }
+}
+
+void frmMain::scheduleSettle()
+{
+    if (settleQueued_ || !settling_.isValid() || settling_.hasExpired(kSettleMs))
+        return;
+    settleQueued_ = true;
+    QTimer::singleShot(0, this, [this] { settlePlacement(); });
+}
+
+void frmMain::watchScreen(QScreen* display)
+{
+    if (watchedScreen_ == display)
+        return;
+    if (watchedScreen_)
+        disconnect(watchedScreen_, nullptr, this, nullptr);
+    watchedScreen_ = display;
+    if (!display)
+        return;
+    // A panel added, a resolution or scale changed: fit and place again.
+    connect(display, &QScreen::availableGeometryChanged, this, &frmMain::fitToScreen);
+    connect(display, &QScreen::geometryChanged, this, &frmMain::fitToScreen);
 }
 
 void frmMain::applyResizeRule()
 {
     if (enforcingSize_ || isMinimized())
         return;
-    if (outerSize() != QSize(kOuterWidth, kOuterHeight)) {
+    if (outerSize() != targetOuter_) {
         enforcingSize_ = true;
-        setOuterSize(kOuterWidth, kOuterHeight);
+        setOuterSize(targetOuter_.width(), targetOuter_.height());
         enforcingSize_ = false;
         placeStatusBar();
         if (isVisible())
@@ -311,6 +439,8 @@ void frmMain::resizeEvent(QResizeEvent* event)
     if (!loaded_)
         return;
     applyResizeRule();
+    if (isVisible())
+        scheduleSettle();
     // A size that came from the platform window may not take a new one while it is being
     // delivered, so look again once it has settled.
     if (isVisible())
@@ -332,8 +462,10 @@ void frmMain::moveEvent(QMoveEvent* event)
 {
     QWidget::moveEvent(event);
     // The frame a window manager adds shows up with a move, not a resize.
-    if (loaded_ && isVisible())
+    if (loaded_ && isVisible()) {
         scheduleResizeRule();
+        scheduleSettle();
+    }
 }
 
 void frmMain::changeEvent(QEvent* event)

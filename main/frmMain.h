@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -9,9 +11,11 @@
 #include "main/LoginView.h"
 #include "main/logic/CommandBridge.h"
 #include "main/logic/ContactInfo.h"
+#include "main/logic/WindowFit.h"
 
 class QFrame;
 class QLabel;
+class QScreen;
 class QStatusBar;
 class QWebEngineView;
 
@@ -67,6 +71,9 @@ public:
 
     // The line in front of the contact summary; ends in two spaces.
     static const QString& ownershipLine();
+    // The whole status text; the bar shows as much as fits before the link, and the rest
+    // in its tooltip.
+    QString statusText() const;
 
     // Seams. The defaults end the process, make the one contact request through xmlHttp
     // and open the system browser.
@@ -105,6 +112,15 @@ private:
     QSize outerSize() const;
     void setOuterSize(int width, int height);
     void placeStatusBar();
+    void setStatusText(const QString& text);
+    void showStatusText();
+    mainlogic::WindowFit currentFit() const;
+    void placeFrame(const mainlogic::WindowFit& fit);
+    void applyFit(const mainlogic::WindowFit& fit);
+    void fitToScreen();
+    void settlePlacement();
+    void scheduleSettle();
+    void watchScreen(QScreen* display);
     void applyResizeRule();
     void scheduleResizeRule();
     void reportSize();
@@ -121,6 +137,15 @@ private:
     bool enforcingSize_ = false;
     bool ruleQueued_ = false;
     QSize lastReportedSize_;
+    // The outer size the resize rule keeps: the fixed size, or less on a small screen.
+    QSize targetOuter_{kOuterWidth, kOuterHeight};
+    double zoom_ = 1.0;
+    QString statusText_;
+    QElapsedTimer settling_;
+    int placementFixes_ = 0;
+    bool settleQueued_ = false;
+    bool screenHooked_ = false;
+    QPointer<QScreen> watchedScreen_;
 
     ProcessEnder ender_;
     mainlogic::ContactRequest contactRequest_;

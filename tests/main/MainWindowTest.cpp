@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QWebEngineView>
 #include <QWindow>
 
@@ -117,22 +118,25 @@ TEST_F(MainWindow, LayoutAfterShow)
     EXPECT_FALSE(window->isChat);
     EXPECT_EQ(window->windowTitle(), kCaption + QStringLiteral("Alderan"));
     EXPECT_EQ(outer(), QSize(1011, 767));
-    // The offscreen screen is smaller than the window: the title bar must stay on it.
-    const QRect usable = window->screen()->availableGeometry();
-    EXPECT_GE(window->frameGeometry().left(), usable.left());
-    EXPECT_GE(window->frameGeometry().top(), usable.top());
+    // Centred on the screen by its frame, with the width it had before its last resize.
+    const QRect screen = window->screen()->geometry();
+    const int frameWidth = outer().width() - window->width();
+    EXPECT_EQ(window->frameGeometry().left(), (screen.width() - (970 + frameWidth)) / 2);
+    EXPECT_EQ(window->frameGeometry().top(), (screen.height() - 767) / 2);
 
     const QString status = frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:LI  联系电话:123 QQ:456");
     EXPECT_TRUE(frmMain::ownershipLine().endsWith(QStringLiteral("  ")));
-    EXPECT_EQ(statusBar()->currentMessage(), status);
+    EXPECT_EQ(statusBar()->currentMessage(), status); // short enough to show whole
+    EXPECT_EQ(window->statusText(), status);
 
-    // The status bar along the bottom, the link 4 px below its top, the browser from the
-    // top left and as high as the whole window.
+    // The status bar along the bottom, the link 4 px below its top, the page from the top
+    // left over the whole client width down to the status bar.
     EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
     EXPECT_EQ(statusBar()->width(), window->width());
     EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
     EXPECT_EQ(linkFrame()->x(), 888);
-    EXPECT_EQ(browser()->geometry(), QRect(0, 0, 1007, 767));
+    EXPECT_EQ(browser()->geometry(), QRect(0, 0, window->width(), statusBar()->y()));
+    EXPECT_DOUBLE_EQ(browser()->zoomFactor(), 1.0);
     EXPECT_EQ(link()->text(), QString::fromUtf16(u"在线留言"));
     EXPECT_EQ(link()->palette().color(QPalette::WindowText), QColor(0, 0, 255));
 
@@ -161,14 +165,25 @@ TEST_F(MainWindow, LookupHostAndEmptyValues)
 TEST_F(MainWindow, LongContactAnswerIsCutToWhatTheBarCanShow)
 {
     // A big page that mentions QQ somewhere: shown in part, with no pair of UTF-16 units split.
-    contactAnswer = u"contact:" + std::u16string(300000, u'李') + u"\U0001F600 qq";
+    contactAnswer = u"contact:<b>&amp;" + std::u16string(300000, u'李') + u"\U0001F600 qq";
     show();
-    const QString status = statusBar()->currentMessage();
+    const QString status = window->statusText();
     EXPECT_LE(status.size(), 1024);
     EXPECT_GE(status.size(), 1000);
-    EXPECT_TRUE(status.startsWith(frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:李李")));
+    EXPECT_TRUE(status.startsWith(frmMain::ownershipLine() + QString::fromUtf16(u" 联系人:<B>&AMP;李李")));
     EXPECT_FALSE(status.back().isHighSurrogate());
     EXPECT_EQ(countLines(QStringLiteral("main window status: ") + status), 1);
+
+    // The bar shows the start of it, elided so that it ends before the link's frame; the
+    // tooltip holds all of it, markup shown as written.
+    const QString shown = statusBar()->currentMessage();
+    ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(status.startsWith(shown.chopped(1)));
+    EXPECT_GT(shown.size(), 20);
+    EXPECT_LE(6 + statusBar()->fontMetrics().horizontalAdvance(shown), linkFrame()->x());
+    QTextDocument tip;
+    tip.setHtml(statusBar()->toolTip());
+    EXPECT_EQ(tip.toPlainText(), status);
 
     // Padded so that the cut falls between the two halves of the emoji.
     const std::size_t pad = 1023 - static_cast<std::size_t>(frmMain::ownershipLine().size()) - 5;
@@ -179,7 +194,7 @@ TEST_F(MainWindow, LongContactAnswerIsCutToWhatTheBarCanShow)
     });
     window->setProcessEnder([this](int status) { endings.push_back(status); });
     show();
-    const QString cut = statusBar()->currentMessage();
+    const QString cut = window->statusText();
     EXPECT_EQ(cut.size(), 1023);
     EXPECT_FALSE(cut.back().isHighSurrogate());
 }
