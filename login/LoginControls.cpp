@@ -1,5 +1,6 @@
 #include "login/LoginControls.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -21,6 +22,23 @@ bool ClickTracker::isClick(QMouseEvent* release, const QRect& area)
     return click;
 }
 
+bool isActivationKey(const QKeyEvent* event, bool returnToo)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || event->isAutoRepeat())
+        return false;
+    const int key = event->key();
+    return key == Qt::Key_Space || (returnToo && (key == Qt::Key_Return || key == Qt::Key_Enter));
+}
+
+void drawFocusFrame(QPainter& painter, const QRect& area, const QColor& colour)
+{
+    QPen pen(colour);
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+}
+
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -36,6 +54,26 @@ bool PictureBox::loadPicture(const QString& filePath)
         return false;
     setPixmap(picture);
     return true;
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    // Inside the picture, light on the dark button.
+    QPainter painter(this);
+    drawFocusFrame(painter, rect().adjusted(2, 2, -2, -2), Qt::white);
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event)
+{
+    if (!isActivationKey(event, false)) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    emit clicked();
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event)
@@ -72,6 +110,20 @@ void ClickLabel::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
     painter.drawText(QPoint(0, baseline), text());
+    if (hasFocus()) {
+        const int width = qMin(this->width(), metrics.horizontalAdvance(text()) + 2);
+        drawFocusFrame(painter, QRect(0, 0, width, qMax(2, visible)), palette().color(foregroundRole()));
+    }
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent* event)
+{
+    if (!isActivationKey(event, true)) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    emit clicked();
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent* event)

@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QLabel>
 
+class QKeyEvent;
 class QMouseEvent;
+class QPainter;
 class QRect;
 
 // The login window's small controls, shaped after the form controls the window was
@@ -21,7 +23,14 @@ private:
     bool leftPressed_ = false;
 };
 
-// A picture box: shows one picture at its top-left, unscaled and clipped.
+// Space (and, where noted, Return) on a focused control is its click.
+bool isActivationKey(const QKeyEvent* event, bool returnToo);
+
+// The mark of keyboard focus: a dotted frame just inside area.
+void drawFocusFrame(QPainter& painter, const QRect& area, const QColor& colour);
+
+// A picture box: shows one picture at its top-left, unscaled and clipped. Reached by Tab
+// only where a window lets it; Space clicks it then.
 class PictureBox : public QLabel {
     Q_OBJECT
 public:
@@ -36,6 +45,8 @@ signals:
     void clicked();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -46,7 +57,8 @@ private:
 
 // A label that is also a link (or a plain label that keeps its mouse events). Its one
 // line of text sits at the top, the baseline raised where the label is too short for the
-// font's full line height (the window's labels are sized for a tighter font).
+// font's full line height (the window's labels are sized for a tighter font). A link that
+// takes the focus follows on Space or Return.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:
@@ -57,6 +69,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 

@@ -5,8 +5,8 @@
 namespace talvo::login {
 
 // Shown while the lookup at start runs, when no window of ours is on screen yet and the
-// attempts may take many seconds. The lookup blocks the event loop on purpose (no user
-// event may run in between), so the splash paints itself synchronously.
+// attempts may take many seconds. It paints itself at once when told, so the first
+// attempt is on screen before the browser engine's start-up takes this thread for a while.
 class StartupSplash : public QWidget {
 public:
     StartupSplash();

@@ -5,12 +5,14 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStringList>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "codec/Base64.h"
 #include "login/LoginControls.h"
@@ -21,6 +23,7 @@
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
 #include "platform/gui/MessageBox.h"
+#include "platform/gui/OffThread.h"
 
 namespace talvo {
 
@@ -46,14 +49,49 @@ QCursor handCursor()
     return cursor;
 }
 
-// Restores the arrow however the lookup below leaves.
-class WaitCursor {
-public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+// What kind of input an event is, as far as a running lookup is concerned; nothing for
+// events that are no input.
+std::optional<login::InputKind> inputKind(const QEvent* event, bool onClosePicture)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        return onClosePicture ? login::InputKind::ClosePicture : login::InputKind::OtherPointer;
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+        return login::InputKind::OtherPointer;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+        return static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape ? login::InputKind::EscapeKey
+                                                                              : login::InputKind::OtherKey;
+    default:
+        return std::nullopt;
+    }
+}
+
+login::Key keyOf(const QKeyEvent* event)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return login::Key::Other;
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return login::Key::Return;
+    case Qt::Key_Escape:
+        return login::Key::Escape;
+    default:
+        return login::Key::Other;
+    }
+}
 
 } // namespace
 
@@ -73,6 +111,7 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     };
     services_.endProcess = [] { QCoreApplication::exit(0); };
     services_.startName = [] { return QString::fromStdU16String(platform::startName()); };
+    services_.contactLookupJob = [](const QString& code) { return frmMain::instance().contactLookupJob(code); };
 
     setWindowTitle(text(u"用户登录"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/talvo-24.png")));
@@ -87,16 +126,20 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     cmdLogin_->setGeometry(twipsRect(5760, 3960, 1050, 310));
     cmdLogin_->loadPicture(QStringLiteral(":/images/login/btnlogin1.gif"));
     cmdLogin_->setCursor(handCursor());
+    cmdLogin_->setAccessibleName(text(u"登录"));
+    cmdLogin_->setFocusPolicy(Qt::TabFocus);
 
     picMin_ = new login::PictureBox(this);
     picMin_->setGeometry(twipsRect(6650, 10, 390, 260));
     picMin_->loadPicture(QStringLiteral(":/images/login/32_51.gif"));
     picMin_->setCursor(handCursor());
+    picMin_->setAccessibleName(text(u"最小化"));
 
     picClose_ = new login::PictureBox(this);
     picClose_->setGeometry(twipsRect(7050, 0, 495, 280));
     picClose_->loadPicture(QStringLiteral(":/images/login/2_26.gif"));
     picClose_->setCursor(handCursor());
+    picClose_->setAccessibleName(text(u"关闭"));
 
     auto* frame = new QGroupBox(text(u" 请选择软件试用版本 "), this);
     frame->setGeometry(twipsRect(4320, 1800, 2535, 1815));
@@ -136,10 +179,28 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     lnkLeaveWord_->setPalette(linkPalette);
     lnkLeaveWord_->setCursor(handCursor());
+    lnkLeaveWord_->setAccessibleName(text(u"在线留言"));
+    lnkLeaveWord_->setFocusPolicy(Qt::TabFocus);
 
     auto* bottom = new login::ClickLabel(QString(), this);
     bottom->setGeometry(twipsRect(1440, 5000, 4815, 255));
     lblBottom_ = bottom;
+
+    // Under the login picture, ending with it; shown while a lookup started here runs.
+    lblConnecting_ = new QLabel(this);
+    lblConnecting_->setGeometry(184, 291, 270, 16);
+    lblConnecting_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblConnecting_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QPalette connectingPalette = lblConnecting_->palette();
+    connectingPalette.setColor(QPalette::WindowText, QColor(0x33, 0x55, 0x88));
+    lblConnecting_->setPalette(connectingPalette);
+    lblConnecting_->hide();
+
+    // The keyboard path: the editions top to bottom, then the login picture and the link.
+    setTabOrder(chkCopyright_[0], chkCopyright_[1]);
+    setTabOrder(chkCopyright_[1], chkCopyright_[2]);
+    setTabOrder(chkCopyright_[2], cmdLogin_);
+    setTabOrder(cmdLogin_, lnkLeaveWord_);
 
     connect(cmdLogin_, &login::PictureBox::clicked, this, &frmLogin::cmdLogin_Click);
     connect(picClose_, &login::PictureBox::clicked, this, &frmLogin::picClose_Click);
@@ -148,6 +209,9 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     connect(picClose_, &login::PictureBox::mouseMoved, this, &frmLogin::picClose_MouseMove);
     connect(picMin_, &login::PictureBox::mouseMoved, this, &frmLogin::PicMin_MouseMove);
     connect(lnkLeaveWord_, &login::ClickLabel::clicked, this, &frmLogin::lnkLeaveWord_Click);
+
+    // Sees the input of every control before it does, to hold it back while a lookup runs.
+    qApp->installEventFilter(this);
 }
 
 frmLogin::~frmLogin() = default;
@@ -165,11 +229,36 @@ QString frmLogin::getCheckCode()
     return QString::fromStdU16String(lookup.getCheckCode(ServerUrl.toStdU16String()));
 }
 
-QString frmLogin::getVisitUrl(const QString& strMember, const login::AttemptObserver& onAttempt)
+QString frmLogin::getVisitUrl(const QString& strMember, const std::function<void(int attempt)>& onAttempt)
 {
     const login::AddressLookup lookup(services_.requests);
-    return QString::fromStdU16String(
-        lookup.getVisitUrl(ServerUrl.toStdU16String(), strMember.toStdU16String(), onAttempt));
+    std::function<void()> contact;
+    if (services_.contactLookupJob)
+        contact = services_.contactLookupJob(strMember);
+    // Once the address is in, the hand-off has begun: nothing more counts here.
+    const std::function<void()> addressIn = [this] {
+        if (phase_ == login::LookupPhase::LookingUp)
+            phase_ = login::LookupPhase::HandingOff;
+    };
+    // The worker owns copies of all it uses: if the program ends while a request hangs,
+    // it is left behind and touches nothing of ours. The callbacks only ever run here.
+    const std::optional<std::u16string> address = platform::runOffThread<std::u16string>(
+        [lookup, host = ServerUrl.toStdU16String(), code = strMember.toStdU16String(), contact,
+         onAttempt, addressIn](const platform::UiPost& post) {
+            login::AttemptObserver tell;
+            if (onAttempt)
+                tell = [&post, onAttempt](int attempt) { post([onAttempt, attempt] { onAttempt(attempt); }); };
+            std::u16string url = lookup.getVisitUrl(host, code, tell);
+            if (!url.empty()) {
+                post(addressIn);
+                // At once, so the contact request follows the address request on the
+                // wire while this thread may still be busy.
+                if (contact)
+                    contact();
+            }
+            return url;
+        });
+    return address ? QString::fromStdU16String(*address) : QString();
 }
 
 Variant frmLogin::Base64Code(const QString& modo, const QString& strSource)
@@ -212,10 +301,14 @@ frmLogin::LoadResult frmLogin::Form_Load()
 
     if (!member.isEmpty()) {
         login::StartupSplash splash;
+        splash.showAttempt(1);
+        phase_ = login::LookupPhase::LookingUp;
         VisitUrl = getVisitUrl(member, [&splash](int attempt) {
             qCInfo(lcWindows, "connecting: attempt %d", attempt);
             splash.showAttempt(attempt);
         });
+        if (VisitUrl.isEmpty())
+            phase_ = login::LookupPhase::Idle;
     }
 
     if (!VisitUrl.isEmpty()) {
@@ -227,23 +320,57 @@ frmLogin::LoadResult frmLogin::Form_Load()
 
 void frmLogin::handOff()
 {
+    // From here on the window takes no input: the main window is on its way.
+    phase_ = login::LookupPhase::HandingOff;
     services_.showMain();
     unload();
 }
 
 void frmLogin::unload()
 {
+    phase_ = login::LookupPhase::Unloaded;
     if (unloaded_)
         return;
     unloaded_ = true;
+    setBusyLook(false);
     hide();
     qCInfo(lcWindows, "login window unloaded");
 }
 
+bool frmLogin::editionChecked() const
+{
+    for (int index = 0; index <= chkCopyrightUBound(); ++index) {
+        if (chkCopyright(index)->value() == 1)
+            return true;
+    }
+    return false;
+}
+
+void frmLogin::setBusyLook(bool busy)
+{
+    // The close picture keeps its hand: it still works while the server is asked.
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+    for (QWidget* control : {static_cast<QWidget*>(cmdLogin_), static_cast<QWidget*>(picMin_),
+                             static_cast<QWidget*>(lnkLeaveWord_)})
+        control->setCursor(busy ? QCursor(Qt::WaitCursor) : handCursor());
+    if (!busy)
+        lblConnecting_->hide();
+}
+
+void frmLogin::showAttempt(int attempt)
+{
+    qCInfo(lcWindows, "connecting: attempt %d", attempt);
+    lblConnecting_->setText(text(u"正在连接服务器… 第 %1 次尝试").arg(attempt));
+    lblConnecting_->show();
+}
+
 void frmLogin::cmdLogin_Click()
 {
-    // Clicks queued while a lookup blocked the window must not hand over twice.
-    if (unloaded_)
+    // Input held back during a lookup never gets here; this guards calls from code.
+    if (unloaded_ || phase_ != login::LookupPhase::Idle)
         return;
     member.clear();
     for (int index = 0; index <= chkCopyrightUBound(); ++index) {
@@ -256,8 +383,15 @@ void frmLogin::cmdLogin_Click()
         }
     }
     if (!member.isEmpty()) {
-        WaitCursor wait;
-        VisitUrl = getVisitUrl(member);
+        phase_ = login::LookupPhase::LookingUp;
+        setBusyLook(true);
+        VisitUrl = getVisitUrl(member, [this](int attempt) { showAttempt(attempt); });
+        if (unloaded_)
+            return; // closed while the server was asked
+        if (VisitUrl.isEmpty()) {
+            setBusyLook(false);
+            phase_ = login::LookupPhase::Idle;
+        }
     }
     if (!VisitUrl.isEmpty())
         handOff();
@@ -339,6 +473,34 @@ void frmLogin::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
+void frmLogin::keyPressEvent(QKeyEvent* event)
+{
+    switch (login::keyAction(keyOf(event), editionChecked())) {
+    case login::KeyAction::Login:
+        event->accept();
+        cmdLogin_Click();
+        return;
+    case login::KeyAction::Close:
+        event->accept();
+        picClose_Click();
+        return;
+    case login::KeyAction::None:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool frmLogin::eventFilter(QObject* watched, QEvent* event)
+{
+    if (phase_ == login::LookupPhase::Idle || !watched->isWidgetType())
+        return false;
+    const auto* widget = static_cast<QWidget*>(watched);
+    const std::optional<login::InputKind> kind = inputKind(event, widget == picClose_);
+    if (!kind || widget->window() != this)
+        return false;
+    return !login::deliverInput(phase_, *kind);
+}
+
 void frmLogin::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
@@ -368,6 +530,7 @@ void frmLogin::showEvent(QShowEvent* event)
 void frmLogin::closeEvent(QCloseEvent* event)
 {
     // Closed from outside (window manager): the same as unloading; the object stays.
+    phase_ = login::LookupPhase::Unloaded;
     if (!unloaded_) {
         unloaded_ = true;
         qCInfo(lcWindows, "login window unloaded");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLabel>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -7,6 +8,7 @@
 #include <functional>
 
 #include "login/logic/AddressLookup.h"
+#include "login/logic/WindowInput.h"
 #include "main/LoginView.h"
 #include "platform/Variant.h"
 
@@ -15,6 +17,7 @@ namespace talvo {
 namespace login {
 class ClickLabel;
 class PictureBox;
+class StartupSplash;
 class VbCheckBox;
 } // namespace login
 
@@ -42,6 +45,9 @@ public:
         std::function<bool(const QString& address)> openBrowser;
         std::function<void()> endProcess;                 // status 0
         std::function<QString()> startName;               // the start name, not lower-cased
+        // The main window's contact request for a member, as a job the lookup's worker
+        // runs right after an address came back (unset: the main window asks by itself).
+        std::function<std::function<void()>(const QString& member)> contactLookupJob;
     };
 
     enum class LoadResult { SecondInstance, HandedOff, WaitForUser };
@@ -79,6 +85,9 @@ public:
     int chkCopyrightUBound() const { return static_cast<int>(chkCopyright_.size()) - 1; }
     QWidget* Frame1() const { return frame1_; }
     login::ClickLabel* lnkLeaveWord() const { return lnkLeaveWord_; }
+    // "正在连接服务器… 第 N 次尝试" while a lookup started here runs; hidden otherwise.
+    QWidget* connectingLabel() const { return lblConnecting_; }
+    login::LookupPhase lookupPhase() const { return phase_; }
     QWidget* Label2() const { return label2_; }
     QWidget* lblBottom() const { return lblBottom_; }
     QPoint mouseDownTwips() const { return {mouseDownX_, mouseDownY_}; }
@@ -95,9 +104,16 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QString getVisitUrl(const QString& strMember, const login::AttemptObserver& onAttempt = {});
+    // Runs on a worker thread while this thread keeps its event loop; onAttempt runs
+    // here, with the number of each check-code attempt.
+    QString getVisitUrl(const QString& strMember, const std::function<void(int attempt)>& onAttempt = {});
+    void setBusyLook(bool busy);
+    void showAttempt(int attempt);
+    bool editionChecked() const;
     void handOff();
     void unload();
     QString picturePath(const char16_t* name) const;
@@ -118,6 +134,7 @@ private:
     QString pictureFolder_;
     QPixmap skin_;
     bool unloaded_ = false;
+    login::LookupPhase phase_ = login::LookupPhase::Idle;
     bool centred_ = false;
     int mouseDownX_ = 0; // twips
     int mouseDownY_ = 0;
@@ -130,6 +147,7 @@ private:
     QWidget* label2_ = nullptr;
     login::ClickLabel* lnkLeaveWord_ = nullptr;
     QWidget* lblBottom_ = nullptr;
+    QLabel* lblConnecting_ = nullptr;
 };
 
 } // namespace talvo

@@ -269,8 +269,15 @@ void frmMain::InitialForm()
     }, Qt::UniqueConnection);
 }
 
+std::function<void()> frmMain::contactLookupJob(const QString& member) const
+{
+    return contactAhead_.job(member.toStdU16String(), contactHost_.toStdU16String(), contactRequest_);
+}
+
 std::u16string frmMain::getContactInfo(const std::u16string& member)
 {
+    if (std::optional<std::u16string> kept = contactAhead_.take(member))
+        return *std::move(kept);
     return mainlogic::getContactInfo(member, contactHost_.toStdU16String(), contactRequest_);
 }
 

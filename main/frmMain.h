@@ -10,6 +10,7 @@
 
 #include "main/LoginView.h"
 #include "main/logic/CommandBridge.h"
+#include "main/logic/ContactAhead.h"
 #include "main/logic/ContactInfo.h"
 #include "main/logic/WindowFit.h"
 
@@ -83,6 +84,10 @@ public:
     void setContactRequest(mainlogic::ContactRequest request);
     void setBrowserOpener(BrowserOpener opener);
 
+    // The contact request for member as a job for another thread, made before the window
+    // loads; the load then shows what it kept instead of asking again.
+    std::function<void()> contactLookupJob(const QString& member) const;
+
     // The default ProcessEnder: leaves the event loop with status and, should the loop
     // not let go (a busy browser, no loop running yet), ends the process after grace
     // milliseconds regardless.
@@ -149,6 +154,7 @@ private:
 
     ProcessEnder ender_;
     mainlogic::ContactRequest contactRequest_;
+    mainlogic::ContactAhead contactAhead_;
     BrowserOpener opener_;
 
     QWebEngineView* WebBrowser1 = nullptr;

@@ -214,6 +214,127 @@ class PlainStart(unittest.TestCase):
             self.assertTrue(talvo.running())
 
 
+# Where the attempt line under the login picture shows its text, in window coordinates.
+CONNECTING_AREA = (276, 291, 178, 16)
+
+
+def connecting_text_pixels(pixels):
+    """Pixels of the attempt line's blue-grey text in the area where it is shown."""
+    x0, y0, w, h = CONNECTING_AREA
+    found = set()
+    for y in range(y0, y0 + h):
+        for x in range(x0, x0 + w):
+            r, g, b = rgb(pixels, x, y)
+            if b > r + 40 and b < 190 and r < 120:
+                found.add((x, y))
+    return found
+
+
+class LoginLookup(unittest.TestCase):
+    """A lookup started by the login picture: the window lives on meanwhile."""
+
+    def test_silent_server_window_repaints_and_close_ends_at_once(self):
+        with Session("--silent") as s:
+            # Silent server, short receive limit: a new check-code attempt every ~0.7 s.
+            talvo = s.start("talvo", "--timeouts", "500,1000,1000,700")
+            talvo.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+            shot = os.path.join(s.scratch, "asking.ppm")
+            self.assertEqual(connecting_text_pixels(read_ppm(s.desktop.screenshot(window, shot))),
+                             set())
+
+            mark = len(talvo.output.lines())
+            s.desktop.click(x + 418, y + 274)  # the login picture, Cedrow checked
+            at, _ = talvo.diag("connecting: attempt 1", 10, mark)
+            if os.environ.get("TALVO_E2E_SHOTS"):
+                s.desktop.screenshot(window, os.path.join(os.environ["TALVO_E2E_SHOTS"],
+                                                          "login-asking.png"))
+            first = eventually_value(
+                lambda: connecting_text_pixels(read_ppm(s.desktop.screenshot(window, shot))))
+            self.assertTrue(first, "no attempt line on the window")
+            talvo.diag("connecting: attempt 3", 15, at)
+            # The window kept painting: the line now shows another attempt number.
+            third = eventually_value(
+                lambda: connecting_text_pixels(read_ppm(s.desktop.screenshot(window, shot))) - first)
+            self.assertTrue(third, "the window did not repaint during the lookup")
+
+            clicked = time.monotonic()
+            s.desktop.click(x + 487, y + 9)  # the close picture
+            self.assertEqual(talvo.wait_exit(10), 0)
+            self.assertLess(time.monotonic() - clicked, 1.0)
+            lines = "\n".join(talvo.diags())
+            self.assertNotIn("connecting: attempt 11", lines)
+            self.assertNotIn("main window", lines)
+
+    def test_close_click_during_hand_off_is_dropped(self):
+        with Session("--delay-ms", "1500") as s:
+            talvo = s.start("talvo")
+            talvo.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+            mark = s.server.mark()
+            s.desktop.click(x + 418, y + 274)
+            # The address is in and the contact summary is being asked for: the hand-off
+            # has begun, so a click on the close picture no longer counts.
+            s.server.wait_request(lambda t: path_of(t) == "/softcheck!contact.action", 30,
+                                  "the contact request", start=mark)
+            s.desktop.click(x + 487, y + 9)
+            s.desktop.key("Escape")
+            _, title = talvo.diag("main window shown: title=", START_TIMEOUT)
+            self.assertEqual(title, PRODUCT_TITLE + "Cedrow")
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request", start=mark)
+            time.sleep(2)  # a queued close click would have ended the program by now
+            self.assertTrue(talvo.running(), "input from before the hand-off ended the program")
+            main = s.desktop.find_windows("Cedrow", pid=talvo.pid)[0]
+            s.desktop.close(main)
+            self.assertEqual(talvo.wait_exit(20), 0)
+
+
+class LoginKeyboard(unittest.TestCase):
+    """The login window without a mouse."""
+
+    def test_tab_space_return_and_escape(self):
+        with Session() as s:
+            talvo = s.start("talvo")
+            talvo.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=talvo.pid)[0]
+            s.desktop.run("xdotool", "windowfocus", "--sync", str(window))
+            shot = os.path.join(s.scratch, "keys.ppm")
+            before = read_ppm(s.desktop.screenshot(window, shot))
+
+            # Cedrow has the focus first; Tab goes to Birsel, Space checks it.
+            s.desktop.key("Tab", "space")
+            # Two more Tabs reach the login picture, whose focus shows on the window.
+            s.desktop.key("Tab", "Tab")
+            login_picture = (384, 264, 70, 21)
+
+            def picture_changed():
+                after = read_ppm(s.desktop.screenshot(window, shot))
+                lx, ly, lw, lh = login_picture
+                return any(rgb(after, px, py) != rgb(before, px, py)
+                           for py in range(ly, ly + lh) for px in range(lx, lx + lw))
+            self.assertTrue(eventually(picture_changed), "no visible focus on the login picture")
+
+            s.desktop.key("Return")
+            _, title = talvo.diag("main window shown: title=", START_TIMEOUT)
+            self.assertEqual(title, PRODUCT_TITLE + "Birsel")
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+            self.assertIn("/ui/common/login.jsp?cp=9", s.server.requests())
+            talvo.stop()
+
+            # Escape is the close picture.
+            again = s.start("talvo")
+            again.diag("login window shown", START_TIMEOUT)
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=again.pid)[0]
+            s.desktop.run("xdotool", "windowfocus", "--sync", str(window))
+            s.desktop.key("Escape")
+            self.assertEqual(again.wait_exit(10), 0)
+            self.assertNotIn("main window", "\n".join(again.diags()))
+
+
 class PageCommands(unittest.TestCase):
     """The demo pages sign in by themselves; titles pushed to them become commands."""
 
@@ -297,6 +418,16 @@ def rgb(pixels, x, y):
 def gray(pixels, x, y):
     r, g, b = rgb(pixels, x, y)
     return (r * 11 + g * 16 + b * 5) // 32
+
+
+def eventually_value(get, timeout=5.0):
+    """The first truthy get(), polling until timeout; the last value otherwise."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = get()
+        if value or time.monotonic() > deadline:
+            return value
+        time.sleep(0.2)
 
 
 def eventually(check, timeout=5.0):

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -6,9 +7,13 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "login/LoginControls.h"
@@ -31,10 +36,37 @@ struct World {
     bool secondInstance = false;
     QString startName = QStringLiteral("talvo");
     int startNameReads = 0;
-    std::vector<Qt::CursorShape> cursorsDuringRequests;
-    int strayEvents = 0;             // queued events that have run so far
-    int strayEventsDuringRequests = 0; // ... as seen by the latest request
     int windowsBesidesLoginAtHandOff = -1;
+};
+
+// Holds the fake server's answers until the test lets them through; the lookup waits on
+// its worker thread meanwhile.
+class AnswerGate {
+public:
+    void pass()
+    {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+    }
+    void open()
+    {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    bool someoneWaits()
+    {
+        const std::lock_guard lock(mutex_);
+        return waiting_ > 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int waiting_ = 0;
+    bool open_ = false;
 };
 
 // Visible top-level windows other than the login window (the splash, say).
@@ -71,18 +103,18 @@ protected:
             frmLogin::Defaults{QStringLiteral("srv.test:8080"), QStringLiteral("http://leave.test/leave.html")});
         login_->setPictureFolder(pictures_.path());
         frmLogin::Services& s = login_->services();
+        // Runs on the lookup's worker thread; the test reads world_ only once the lookup is over.
         s.requests = [this] {
             return login::GetRequest([this](const std::u16string& url) {
+                if (gate_)
+                    gate_->pass();
                 world_.urls.push_back(QString::fromStdU16String(url));
-                const QCursor* cursor = QApplication::overrideCursor();
-                world_.cursorsDuringRequests.push_back(cursor ? cursor->shape() : Qt::ArrowCursor);
-                // Anything queued now must wait until the lookup is over.
-                world_.strayEventsDuringRequests = world_.strayEvents;
-                // Posted to the window, so it is dropped with it and never outlives this test.
-                QMetaObject::invokeMethod(login_.get(), [this] { ++world_.strayEvents; }, Qt::QueuedConnection);
                 return url.find(u"/soft!code.action") != std::u16string::npos ? world_.checkAnswer
                                                                               : world_.addressAnswer;
             });
+        };
+        s.contactLookupJob = [this](const QString& code) {
+            return std::function<void()>([this, code] { world_.urls.push_back(QStringLiteral("contact:") + code); });
         };
         s.isFirstInstance = [this] { return !world_.secondInstance; };
         s.bringRunningForward = [this] { ++world_.forwardRequests; };
@@ -144,7 +176,25 @@ protected:
         QApplication::sendEvent(target, &event);
     }
 
+    // Runs check while a lookup started by the login picture waits for the server, then
+    // lets the answers through.
+    void clickLoginAndWhileAsking(const std::function<void()>& check)
+    {
+        gate_ = std::make_shared<AnswerGate>();
+        bool checked = false;
+        QTimer::singleShot(0, login_.get(), [this, &check, &checked] {
+            EXPECT_TRUE(QTest::qWaitFor([this] { return gate_->someoneWaits(); }, 5000));
+            QTest::qWait(20); // the first attempt number is on its way to the window
+            check();
+            checked = true;
+            gate_->open();
+        });
+        click(login_->cmdLogin());
+        EXPECT_TRUE(checked) << "the lookup ended before the check ran";
+    }
+
     QTemporaryDir pictures_;
+    std::shared_ptr<AnswerGate> gate_;
     World world_;
     std::unique_ptr<frmLogin> login_;
 };
@@ -166,8 +216,9 @@ TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
     EXPECT_EQ(world_.windowsBesidesLoginAtHandOff, 0) << "the splash is gone before the main window shows";
     EXPECT_TRUE(login_->isUnloaded());
     EXPECT_FALSE(login_->isVisible());
-    ASSERT_EQ(world_.urls.size(), 2u);
+    ASSERT_EQ(world_.urls.size(), 3u);
     EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=qv1&rnm=")));
+    EXPECT_EQ(world_.urls[2], u"contact:qv1") << "the contact request follows the address at once";
 
     // What the main window reads afterwards.
     const LoginView& view = *login_;
@@ -202,7 +253,6 @@ TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
     EXPECT_TRUE(login_->VisitUrl.isEmpty());
     EXPECT_EQ(values(), (std::vector<int>{1, 0, 0})) << "Cedrow, not the edition of the name";
     EXPECT_EQ(otherVisibleWindows(login_.get()), 0) << "no splash left behind";
-    EXPECT_EQ(world_.strayEventsDuringRequests, 0) << "the splash repaints without running the event loop";
     EXPECT_EQ(login_->Title, u"Alderan");
 
     ASSERT_EQ(lines.size(), 12u);
@@ -299,17 +349,101 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     EXPECT_EQ(login_->member, u"test");
     EXPECT_EQ(login_->Title, u"Birsel");
     EXPECT_EQ(world_.copyrights, std::vector<QString>{QStringLiteral("9")});
-    ASSERT_EQ(world_.urls.size(), 2u);
+    ASSERT_EQ(world_.urls.size(), 3u);
     EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=test&rnm=")));
+    EXPECT_EQ(world_.urls[2], u"contact:test");
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_TRUE(login_->isUnloaded());
     EXPECT_FALSE(login_->isVisible());
-    EXPECT_EQ(world_.cursorsDuringRequests, (std::vector<Qt::CursorShape>{Qt::WaitCursor, Qt::WaitCursor}));
-    EXPECT_FALSE(QApplication::overrideCursor()) << "the wait cursor is gone";
 
-    click(login_->cmdLogin()); // a click left over from the blocked time does nothing
+    click(login_->cmdLogin()); // a click that reaches the unloaded window does nothing
     EXPECT_EQ(world_.mainShown, 1);
-    EXPECT_EQ(world_.urls.size(), 2u);
+    EXPECT_EQ(world_.urls.size(), 3u);
+}
+
+TEST_F(LoginWindowTest, WhileAskingTheWindowLivesButOnlyTheWayOutCounts)
+{
+    loadAndShow();
+    click(login_->chkCopyright(1));
+    const QPoint start = login_->pos();
+    clickLoginAndWhileAsking([this, start] {
+        EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::LookingUp);
+        EXPECT_TRUE(login_->connectingLabel()->isVisible());
+        EXPECT_EQ(static_cast<QLabel*>(login_->connectingLabel())->text(), QString::fromUtf16(u"正在连接服务器… 第 1 次尝试"));
+        EXPECT_EQ(login_->cursor().shape(), Qt::WaitCursor);
+        EXPECT_EQ(login_->cmdLogin()->cursor().shape(), Qt::WaitCursor);
+        EXPECT_NE(login_->picClose()->cursor().shape(), Qt::WaitCursor) << "the way out looks clickable";
+
+        // The window keeps painting: a repaint request is served while the lookup runs.
+        login_->repaint();
+        EXPECT_FALSE(login_->grab().isNull());
+
+        // Everything else is dropped, not kept for later.
+        click(login_->chkCopyright(2));
+        click(login_->lnkLeaveWord());
+        click(login_->PicMin());
+        click(login_->cmdLogin());
+        QTest::keyClick(login_.get(), Qt::Key_Return);
+        QTest::keyClick(login_.get(), Qt::Key_Tab);
+        send(login_.get(), QEvent::MouseButtonPress, QPointF(30, 200), Qt::LeftButton, Qt::LeftButton);
+        send(login_.get(), QEvent::MouseMove, QPointF(60, 150), Qt::NoButton, Qt::LeftButton);
+        send(login_.get(), QEvent::MouseButtonRelease, QPointF(60, 150), Qt::LeftButton, Qt::NoButton);
+        EXPECT_EQ(values(), (std::vector<int>{0, 1, 0}));
+        EXPECT_EQ(login_->pos(), start) << "no dragging while asking";
+        EXPECT_FALSE(login_->isMinimized());
+    });
+    QApplication::processEvents();
+
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(login_->Title, u"Birsel");
+    EXPECT_TRUE(world_.opened.empty());
+    EXPECT_EQ(world_.urls.size(), 3u) << "one lookup only";
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Unloaded);
+}
+
+TEST_F(LoginWindowTest, TheClosePictureAndEscapeEndWhileAsking)
+{
+    for (const bool byKey : {false, true}) {
+        SCOPED_TRACE(byKey ? "Escape" : "close picture");
+        world_ = World{};
+        SetUp();
+        loadAndShow();
+        clickLoginAndWhileAsking([this, byKey] {
+            if (byKey)
+                QTest::keyClick(login_.get(), Qt::Key_Escape);
+            else
+                click(login_->picClose());
+            EXPECT_EQ(world_.ended, 1) << "at once, not after the answers";
+            EXPECT_FALSE(login_->isVisible());
+        });
+        EXPECT_EQ(world_.mainShown, 0) << "no hand-off after the way out was taken";
+        EXPECT_EQ(world_.ended, 1);
+        EXPECT_TRUE(login_->isUnloaded());
+    }
+}
+
+TEST_F(LoginWindowTest, InputReachingTheWindowAfterTheHandOffIsDropped)
+{
+    loadAndShow();
+    // What the user did while the hand-off kept the window busy arrives after it.
+    login_->services().showMain = [this] {
+        ++world_.mainShown;
+        const auto post = [this](QWidget* target, QEvent::Type type) {
+            QApplication::postEvent(target, new QMouseEvent(type, QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)),
+                                                             Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                             Qt::NoModifier));
+        };
+        post(login_->picClose(), QEvent::MouseButtonPress);
+        post(login_->picClose(), QEvent::MouseButtonRelease);
+        post(login_->lnkLeaveWord(), QEvent::MouseButtonPress);
+        post(login_->lnkLeaveWord(), QEvent::MouseButtonRelease);
+        QApplication::postEvent(login_.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    };
+    click(login_->cmdLogin());
+    QApplication::processEvents();
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(world_.ended, 0) << "a close click from before the hand-off ended the program";
+    EXPECT_TRUE(world_.opened.empty());
 }
 
 TEST_F(LoginWindowTest, SeveralCheckedTheHighestWins)
@@ -355,6 +489,78 @@ TEST_F(LoginWindowTest, FailedLookupCanBeRetried)
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(login_->member, u"test");
     EXPECT_EQ(world_.copyrights.back(), u"0");
+}
+
+// ---- keyboard ----
+
+TEST_F(LoginWindowTest, KeyboardPath)
+{
+    loadAndShow();
+    login_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(login_.get()));
+    login_->chkCopyright(0)->setFocus(Qt::TabFocusReason);
+
+    // Tab: the editions top to bottom, then the login picture and the link, then round again.
+    const std::vector<QWidget*> order{login_->chkCopyright(1), login_->chkCopyright(2), login_->cmdLogin(),
+                                      login_->lnkLeaveWord(), login_->chkCopyright(0)};
+    for (QWidget* expected : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), expected) << expected->metaObject()->className();
+    }
+
+    // The focused picture shows it.
+    const QImage plain = login_->cmdLogin()->grab().toImage();
+    login_->cmdLogin()->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(login_->cmdLogin()->grab().toImage(), plain) << "no visible focus on the login picture";
+    const QImage link = login_->lnkLeaveWord()->grab().toImage();
+    login_->lnkLeaveWord()->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(login_->lnkLeaveWord()->grab().toImage(), link) << "no visible focus on the link";
+
+    // Space and Return on the link open it.
+    login_->lnkLeaveWord()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(login_->lnkLeaveWord(), Qt::Key_Space);
+    QTest::keyClick(login_->lnkLeaveWord(), Qt::Key_Return);
+    EXPECT_EQ(world_.opened.size(), 2u);
+
+    // Return with no edition checked does nothing.
+    login_->chkCopyright(0)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(login_->chkCopyright(0), Qt::Key_Space);
+    ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
+    QTest::keyClick(login_->chkCopyright(0), Qt::Key_Return);
+    EXPECT_TRUE(world_.urls.empty());
+
+    // Space checks the focused edition; Return logs in with it, wherever the focus is.
+    login_->chkCopyright(2)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(login_->chkCopyright(2), Qt::Key_Space);
+    EXPECT_EQ(values(), (std::vector<int>{0, 0, 1}));
+    QTest::keyClick(login_->chkCopyright(2), Qt::Key_Return);
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_EQ(login_->member, u"qv1");
+    EXPECT_EQ(world_.ended, 0);
+}
+
+TEST_F(LoginWindowTest, EscapeIsTheClosePictureAndSpaceThePicture)
+{
+    loadAndShow();
+    world_.checkAnswer = u"";
+    login_->cmdLogin()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(login_->cmdLogin(), Qt::Key_Space);
+    EXPECT_EQ(checkCodeRequests(), 11) << "Space on the login picture logs in";
+    QTest::keyClick(login_->chkCopyright(0), Qt::Key_Escape);
+    EXPECT_EQ(world_.ended, 1);
+    EXPECT_TRUE(login_->isUnloaded());
+}
+
+TEST_F(LoginWindowTest, PictureControlsCarryAccessibleNames)
+{
+    const std::vector<std::pair<QWidget*, const char16_t*>> names{
+        {login_->cmdLogin(), u"登录"}, {login_->PicMin(), u"最小化"},
+        {login_->picClose(), u"关闭"}, {login_->lnkLeaveWord(), u"在线留言"}};
+    for (const auto& [widget, name] : names) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->text(QAccessible::Name), QString::fromUtf16(name));
+    }
 }
 
 // ---- the other controls ----

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoopbackServer.h"
+#include "main/logic/ContactAhead.h"
 #include "main/logic/ContactInfo.h"
 #include "net/RandomSequence.h"
 #include "platform/Utf.h"
@@ -117,4 +121,24 @@ TEST(GetContactInfo, RealRequestOverLoopback)
     EXPECT_EQ(lines[0].rfind(prefix, 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("?rnm=", prefix.size()), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("& HTTP/1.1"), std::string::npos) << lines[0];
+}
+
+TEST(ContactAhead, AJobOnAnotherThreadKeepsTheSummaryForItsMemberOnce)
+{
+    ContactAhead ahead;
+    std::vector<std::u16string> urls;
+    const ContactRequest fake = [&urls](const std::u16string&, const std::u16string& url, const std::u16string&) {
+        urls.push_back(url);
+        return Variant(std::u16string(u"contact:Li qq:1"));
+    };
+    EXPECT_FALSE(ahead.take(u"qv1")) << "nothing before a job ran";
+
+    std::function<void()> job = ahead.job(u"qv1", u"srv.test", fake);
+    std::thread(job).join();
+    ASSERT_EQ(urls.size(), 1u);
+    EXPECT_EQ(urls[0].rfind(u"http://srv.test/softcheck!contact.action?memberid=qv1&rnm=", 0), 0u);
+
+    EXPECT_FALSE(ahead.take(u"test")) << "kept for another member";
+    EXPECT_EQ(ahead.take(u"qv1"), std::optional<std::u16string>(u" 联系人:LI QQ:1"));
+    EXPECT_FALSE(ahead.take(u"qv1")) << "handed out once";
 }
