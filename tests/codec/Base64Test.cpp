@@ -94,6 +94,36 @@ TEST(Base64, RandomInputsMatchTheReferenceAtEveryLength)
     }
 }
 
+TEST(Base64, LongTextsDecodeByTheSameRules)
+{
+    // Over 4 MiB of output: decoded in slices, which must not change any rule. (Whole
+    // results are compared with == so a failure does not print megabytes.)
+    Base64 codec;
+    const std::string bytes = randomBytes(6000001, 11);  // ends in a padded group
+    const std::u16string encoded = codec.EncodeBase64Byte(bytes);
+    ASSERT_TRUE(codec.DecodeBase64Byte(encoded) == bytes);
+
+    std::u16string lines;
+    for (std::size_t at = 0; at < encoded.size(); at += 76)
+        lines += encoded.substr(at, 76) + u"\r\n";
+    EXPECT_TRUE(codec.DecodeBase64Byte(lines) == bytes) << "CR LF pairs drop out";
+
+    // Texts encoded apart and joined: the padding ends its own group only.
+    EXPECT_TRUE(codec.DecodeBase64Byte(encoded + u"Zm9v") == bytes + "foo");
+    EXPECT_TRUE(codec.DecodeBase64Byte(encoded.substr(0, encoded.size() - 3)) == bytes.substr(0, bytes.size() - 1))
+        << "a last group of one character adds nothing";
+
+    std::u16string late = lines;
+    late[late.size() - 5] = u'\n';  // a lone line feed near the end
+    EXPECT_EQ(codec.DecodeBase64Byte(late), "");
+    std::u16string bad = encoded;
+    bad[bad.size() / 2] = u'*';
+    EXPECT_EQ(codec.DecodeBase64Byte(bad), "");
+    bad = lines;
+    bad[100] = u'*';  // a bad character with CR LF pairs after it
+    EXPECT_EQ(codec.DecodeBase64Byte(bad), "");
+}
+
 TEST(Base64, DecodingRules)
 {
     struct Row {
