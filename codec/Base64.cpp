@@ -204,31 +204,6 @@ Outcome decodeGroups(const char16_t* s, std::size_t n, bool pairsRemoved, char* 
     return Outcome::Done;
 }
 
-// decodeGroups for outputs beyond the caches: slices of whole groups are decoded into
-// a small buffer and appended, so the result is written once instead of being
-// zero-filled at its worst-case size first. Groups never span slices, so the slices
-// decode exactly as the whole text would.
-Outcome decodeInPieces(const char16_t* s, std::size_t n, bool pairsRemoved, std::string& out)
-{
-    constexpr std::size_t kSlice = 8192;  // characters, a multiple of four
-    char piece[kSlice / 4 * 3];
-    out.clear();
-    out.reserve((n / 4 + 1) * 3);
-    for (std::size_t start = 0; start < n; start += kSlice) {
-        const std::size_t length = std::min(kSlice, n - start);
-        std::size_t written = 0;
-        Outcome outcome = decodeGroups(s + start, length, pairsRemoved, piece, written);
-        // A bad character means a CR anywhere after it must be looked at first.
-        if (outcome == Outcome::Invalid && !pairsRemoved
-            && std::find(s + start + length, s + n, u'\r') != s + n)
-            outcome = Outcome::CarriageReturn;
-        if (outcome != Outcome::Done)
-            return outcome;
-        out.append(piece, written);
-    }
-    return Outcome::Done;
-}
-
 std::u16string withoutCrLfPairs(const std::u16string& text)
 {
     std::u16string out;
@@ -357,17 +332,7 @@ std::u16string Base64::EncodeBase64Byte(const std::string& sValue)
 
 std::string Base64::DecodeBase64Byte(const std::u16string& str2Decode)
 {
-    const std::size_t worst = (str2Decode.size() / 4 + 1) * 3;
-    if (worst > kDirectOutputLimit) {
-        std::string out;
-        Outcome outcome = decodeInPieces(str2Decode.data(), str2Decode.size(), false, out);
-        if (outcome == Outcome::CarriageReturn) {
-            const std::u16string stripped = withoutCrLfPairs(str2Decode);
-            outcome = decodeInPieces(stripped.data(), stripped.size(), true, out);
-        }
-        return outcome == Outcome::Done ? out : std::string();
-    }
-    std::string out(worst, '\0');
+    std::string out((str2Decode.size() / 4 + 1) * 3, '\0');
     std::size_t written = 0;
     Outcome outcome = decodeGroups(str2Decode.data(), str2Decode.size(), false, out.data(), written);
     if (outcome == Outcome::CarriageReturn) {

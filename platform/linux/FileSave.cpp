@@ -202,7 +202,8 @@ void overwriteInPlace(int fd, bool readable, const struct stat& old, std::string
     // Room first: a full disk or a size limit shows here, before any old byte goes.
     if (newSize > oldSize) {
         const int error = ::posix_fallocate(fd, oldSize, newSize - oldSize);
-        if (error != 0) {
+        // A file system that cannot reserve room still takes the writes below.
+        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
             (void)::ftruncate(fd, oldSize);
             failWriting();
         }

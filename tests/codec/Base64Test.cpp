@@ -96,8 +96,8 @@ TEST(Base64, RandomInputsMatchTheReferenceAtEveryLength)
 
 TEST(Base64, LongTextsDecodeByTheSameRules)
 {
-    // Over 4 MiB of output: decoded in slices, which must not change any rule. (Whole
-    // results are compared with == so a failure does not print megabytes.)
+    // Megabytes of text follow the rules of the short ones. (Whole results are
+    // compared with == so a failure does not print megabytes.)
     Base64 codec;
     const std::string bytes = randomBytes(6000001, 11);  // ends in a padded group
     const std::u16string encoded = codec.EncodeBase64Byte(bytes);
