@@ -266,8 +266,8 @@ class ReleasePackage(unittest.TestCase):
         if not shutil.which("lintian"):
             self.skipTest("lintian is not installed (scripts/install-deps installs it)")
         started = time.monotonic()
-        done = subprocess.run(["lintian", "--info", "--display-experimental", "--pedantic",
-                               "--tag-display-limit", "0", self.deb],
+        done = subprocess.run(["lintian", "--display-info", "--display-experimental", "--pedantic",
+                               "--tag-display-limit", "0", self.deb, self.ddeb],
                               capture_output=True, timeout=300, stdin=subprocess.DEVNULL)
         print(f"FIGURE lintian: {time.monotonic() - started:.3f} s", flush=True)
         said = done.stdout.decode("utf-8", "replace")
