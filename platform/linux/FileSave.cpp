@@ -195,6 +195,13 @@ ReplaceResult replaceByRename(const fs::path& target, int targetFd, const struct
     return ReplaceResult::Done;
 }
 
+// Best effort on a path that already reports a failure.
+void cutTo(int fd, off_t size) noexcept
+{
+    if (::ftruncate(fd, size) != 0)
+        return;
+}
+
 void overwriteInPlace(int fd, bool readable, const struct stat& old, std::string_view bytes)
 {
     const off_t oldSize = old.st_size;
@@ -204,7 +211,7 @@ void overwriteInPlace(int fd, bool readable, const struct stat& old, std::string
         const int error = ::posix_fallocate(fd, oldSize, newSize - oldSize);
         // A file system that cannot reserve room still takes the writes below.
         if (error != 0 && error != EOPNOTSUPP && error != EINVAL) {
-            (void)::ftruncate(fd, oldSize);
+            cutTo(fd, oldSize);
             failWriting();
         }
     }
@@ -227,7 +234,7 @@ void overwriteInPlace(int fd, bool readable, const struct stat& old, std::string
     }
     if (!writeAll(fd, bytes.data(), bytes.size(), 0)) {
         if (restorable && writeAll(fd, previous.data(), previous.size(), 0))
-            (void)::ftruncate(fd, oldSize);
+            cutTo(fd, oldSize);
         ::fsync(fd);
         failWriting();
     }
