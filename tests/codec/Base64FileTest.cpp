@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <future>
 #include <iterator>
 #include <random>
 
 #include "platform/RuntimeError.h"
-
-#include <sys/stat.h>
 
 using talvo::Base64;
 using talvo::RuntimeError;
@@ -114,28 +110,6 @@ TEST_F(Base64Files, FileErrorsReachTheCaller)
     EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
     EXPECT_NE(errorNumberOf([&] { codec_.EncodFileToBase64File(path("plain"), path("plain/x.b64")); }), 0);
     EXPECT_EQ(read("plain"), "a regular file");
-}
-
-TEST_F(Base64Files, PipesAndDevicesAreRefusedNotWaitedOn)
-{
-    ASSERT_EQ(::mkfifo((dir_ / "pipe").c_str(), 0600), 0);
-    write("source", "abc");
-    const std::function<void()> writers[] = {
-        [&] { codec_.DecodeBase64StringToFile(u"Zm9v", path("pipe")); },
-        [&] { codec_.EncodFileToBase64File(path("source"), path("pipe")); },
-        [&] { codec_.DecodeBase64StringToFile(u"Zm9v", u"/dev/null"); },
-    };
-    for (const auto& writer : writers) {
-        auto outcome = std::async(std::launch::async, [&] { return errorNumberOf(writer); });
-        if (outcome.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-            // Let the stuck writer finish so the test can report instead of hanging.
-            std::ifstream(dir_ / "pipe", std::ios::binary).get();
-            ADD_FAILURE() << "a write into the pipe waited for a reader";
-        }
-        EXPECT_EQ(outcome.get(), RuntimeError::kPathFileAccess);
-    }
-    EXPECT_TRUE(fs::is_fifo(dir_ / "pipe"));
-    EXPECT_TRUE(fs::is_character_file("/dev/null"));
 }
 
 TEST_F(Base64Files, FileToFileNeedsCrLfLineEnds)
