@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "browser/Language.h"
+#include "browser/Profile.h"
 #include "login/frmLogin.h"
 #include "login/logic/StartupOptions.h"
 #include "login/logic/AddressLookup.h"
@@ -70,6 +72,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));
     QApplication::setApplicationVersion(QString::fromUtf16(TALVO_VERSION_U16));
+    talvo::browser::useChineseEverywhere(app);
 
     const QString serverHost = options.serverHost ? QString::fromStdU16String(*options.serverHost)
                                                   : QString::fromUtf16(TALVO_SERVER_HOST_U16);
@@ -104,5 +107,8 @@ int main(int argc, char** argv)
     case talvo::frmLogin::LoadResult::HandedOff:
         break;
     }
-    return app.exec();
+    const int status = app.exec();
+    // The windows' pages are gone by now; the session the profile holds goes to disk.
+    talvo::browser::releaseProfile();
+    return status;
 }

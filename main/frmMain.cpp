@@ -23,7 +23,8 @@
 #include <exception>
 #include <thread>
 
-#include "main/SilentPage.h"
+#include "browser/Browser.h"
+#include "browser/BrowserView.h"
 #include "main/TitleWatcher.h"
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
@@ -55,6 +56,8 @@ constexpr int kStatusTextGap = 8;
 constexpr int kSettleMs = 3000;
 constexpr int kMaxPlacementFixes = 10;
 
+// How long the last download notice stays before the status bar's own line returns.
+constexpr int kStatusNoticeMs = 10000;
 
 const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
 const QString kMessageCaption = QString::fromUtf16(u"提示信息");
@@ -159,15 +162,18 @@ void frmMain::buildControls()
     StatusBar1->setAutoFillBackground(true); // it covers the bottom of the page
     StatusBar1->showMessage(QString::fromUtf16(u"“Zentarro”客户营销管理软件"));
 
-    WebBrowser1 = new QWebEngineView(this);
-    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    auto* page = new SilentPage(WebBrowser1);
-    page->setPopupOpener([this](const QUrl& url) {
-        const QString address = url.toString();
-        qCInfo(lcWindows).noquote() << "main window popup: " + address;
-        opener_(address.toStdU16String());
+    browser_ = new browser::Browser(this);
+    browser_->setExternalOpener([this](const QUrl& url) { opener_(url.toString().toStdU16String()); });
+    WebBrowser1 = browser_->mainView();
+    // Download progress borrows the status bar; its own line comes back afterwards.
+    connect(browser_, &browser::Browser::statusMessage, this, [this](const QString& text) {
+        statusRestore_.stop();
+        setStatusText(text);
     });
-    WebBrowser1->setPage(page);
+    connect(browser_, &browser::Browser::statusFinished, this, [this] { statusRestore_.start(); });
+    statusRestore_.setSingleShot(true);
+    statusRestore_.setInterval(kStatusNoticeMs);
+    connect(&statusRestore_, &QTimer::timeout, this, [this] { setStatusText(statusLine_); });
     WebBrowser1->setGeometry(px(4080), px(1440), px(2295), px(1215));
 
     titles_ = new TitleWatcher(WebBrowser1->page(), this);
@@ -183,7 +189,7 @@ void frmMain::buildControls()
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         delete titles_;
         titles_ = nullptr;
-        delete WebBrowser1;
+        browser_->shutDown();
         WebBrowser1 = nullptr;
     });
 }
@@ -256,17 +262,14 @@ void frmMain::InitialForm()
         if (status.back().isHighSurrogate())
             status.chop(1);
     }
+    statusLine_ = status;
     setStatusText(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
     const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")
                             + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
+    browser_->setApplicationAddress(QUrl(address));
     WebBrowser1->load(QUrl(address));
-    // A new document may come with the engine's own zoom; ours holds.
-    connect(WebBrowser1, &QWebEngineView::loadFinished, this, [this] {
-        if (WebBrowser1 && !qFuzzyCompare(WebBrowser1->zoomFactor(), zoom_))
-            WebBrowser1->setZoomFactor(zoom_);
-    }, Qt::UniqueConnection);
 }
 
 std::function<void()> frmMain::contactLookupJob(const QString& member) const
@@ -365,8 +368,9 @@ void frmMain::applyFit(const mainlogic::WindowFit& fit)
         zoom_ = fit.zoom;
         qCInfo(lcWindows).noquote() << QStringLiteral("main window zoom: %1").arg(zoom_, 0, 'f', 3);
     }
-    if (WebBrowser1 && !qFuzzyCompare(WebBrowser1->zoomFactor(), zoom_))
-        WebBrowser1->setZoomFactor(zoom_);
+    // The user's own zoom keys work on top of the fit; the view keeps both across documents.
+    if (browser_ && browser_->mainView())
+        browser_->mainView()->setBaseZoom(zoom_);
     applyResizeRule();
 }
 
@@ -521,6 +525,8 @@ void frmMain::onUnload()
         titles_->stop();
     if (WebBrowser1)
         WebBrowser1->page()->triggerAction(QWebEnginePage::Stop);
+    if (browser_)
+        browser_->closePopups();
 
     // Every other window, last to first, then this one.
     const QWidgetList windows = QApplication::topLevelWidgets();

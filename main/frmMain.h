@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -22,6 +23,9 @@ class QWebEngineView;
 
 namespace talvo {
 
+namespace browser {
+class Browser;
+}
 class TitleWatcher;
 
 // Window measures are designed in twips; 15 twips make a logical pixel, rounded to nearest.
@@ -162,6 +166,9 @@ private:
     QFrame* Frame1 = nullptr;
     QLabel* lnkLeaveWord = nullptr;
     TitleWatcher* titles_ = nullptr;
+    browser::Browser* browser_ = nullptr;
+    QString statusLine_; // the ownership line and contact summary
+    QTimer statusRestore_;
 };
 
 } // namespace talvo

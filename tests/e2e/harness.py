@@ -208,6 +208,12 @@ def client_env(display, scratch):
     runtime = os.path.join(scratch, "runtime")
     os.makedirs(runtime, mode=0o700, exist_ok=True)
     env["XDG_RUNTIME_DIR"] = runtime
+    # A home of its own too: the browser keeps its profile (cookies, storage, cache) there.
+    home = os.path.join(scratch, "home")
+    os.makedirs(home, mode=0o700, exist_ok=True)
+    env["HOME"] = home
+    for name in ("XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"):
+        env.pop(name, None)
     return env
 
 

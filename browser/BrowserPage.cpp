@@ -1,0 +1,71 @@
+#include "browser/BrowserPage.h"
+
+#include <QAuthenticator>
+#include <QCoreApplication>
+#include <QWebEngineView>
+
+#include "browser/PageDialogs.h"
+#include "browser/Profile.h"
+#include "platform/gui/Diagnostics.h"
+
+namespace talvo::browser {
+
+BrowserPage::BrowserPage(Role role, QObject* parent) : QWebEnginePage(browser::profile(), parent), role_(role)
+{
+    // Answering with an empty authenticator cancels the request: the engine then shows
+    // what the server sent with its 401 instead of asking again and again.
+    connect(this, &QWebEnginePage::authenticationRequired, this, [this](const QUrl& url, QAuthenticator* auth) {
+        qCInfo(lcWindows).noquote() << "authentication refused: " + url.toString();
+        *auth = QAuthenticator();
+    });
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [](const QUrl& url, QAuthenticator* auth, const QString& proxyHost) {
+                qCInfo(lcWindows).noquote() << "proxy authentication refused: " + proxyHost + " for " + url.toString();
+                *auth = QAuthenticator();
+            });
+}
+
+QString BrowserPage::roleName() const
+{
+    return role_ == Role::Main ? QStringLiteral("main") : QStringLiteral("popup");
+}
+
+QWidget* BrowserPage::dialogParent() const
+{
+    QWidget* view = QWebEngineView::forPage(this);
+    return view ? view->window() : nullptr;
+}
+
+void BrowserPage::javaScriptAlert(const QUrl&, const QString& msg)
+{
+    pagedialogs::alert(dialogParent(), msg);
+    qCInfo(lcWindows) << "page dialog answer: ok";
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl&, const QString& msg)
+{
+    // WebEngine routes a page's "leave this page?" question through here too, in the
+    // language of the installed translation. Answering it "stay" would stop navigations
+    // and closing for good, so that one is answered "leave" without a box.
+    const QString beforeUnload = QCoreApplication::translate(
+        "QWebEnginePage", "Are you sure you want to leave this page? Changes that you made may not be saved.");
+    if (msg == beforeUnload) {
+        qCInfo(lcWindows) << "page dialog: leave page answered";
+        return true;
+    }
+    const bool ok = pagedialogs::confirm(dialogParent(), msg);
+    qCInfo(lcWindows) << (ok ? "page dialog answer: ok" : "page dialog answer: cancel");
+    return ok;
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue, QString* result)
+{
+    const std::optional<QString> answer = pagedialogs::prompt(dialogParent(), msg, defaultValue);
+    qCInfo(lcWindows) << (answer ? "page dialog answer: ok" : "page dialog answer: cancel");
+    if (!answer)
+        return false;
+    *result = *answer;
+    return true;
+}
+
+} // namespace talvo::browser

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWebEngineView>
+
+#include "browser/BrowserPage.h"
+#include "browser/logic/BrowserKeys.h"
+
+namespace talvo::browser {
+
+class FindBar;
+
+// A browser view with what a user works with all day: the browser keys (reload, find,
+// zoom, back and forward, print), the mouse's back and forward buttons, a find bar and a
+// context menu without developer entries.
+class BrowserView : public QWebEngineView {
+    Q_OBJECT
+public:
+    BrowserView(BrowserPage::Role role, QWidget* parent);
+
+    BrowserPage* browserPage() const { return page_; }
+
+    // Runs one browser action as its key would.
+    void perform(browserlogic::BrowserAction action);
+
+    // The zoom of every view, in percent; kept for the session.
+    static int sessionZoom();
+
+    // A zoom the window itself needs (to fit a small screen); the user's zoom multiplies it.
+    void setBaseZoom(double factor);
+
+signals:
+    // Ctrl+P or the context menu's print entry.
+    void printWanted();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void watchChild(QObject* child);
+    void applyZoom(int percent);
+
+    BrowserPage* page_;
+    FindBar* findBar_ = nullptr;
+    double baseZoom_ = 1.0;
+};
+
+} // namespace talvo::browser

@@ -1,0 +1,67 @@
+#include "browser/Profile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+#include "platform/gui/Diagnostics.h"
+
+namespace talvo::browser {
+
+namespace {
+
+QWebEngineProfile*& instance()
+{
+    static QWebEngineProfile* profile = nullptr;
+    return profile;
+}
+
+QString folder(QStandardPaths::StandardLocation where)
+{
+    // The per-user location, e.g. ~/.local/share/Talvo and ~/.cache/Talvo.
+    return QStandardPaths::writableLocation(where) + QStringLiteral("/browser");
+}
+
+} // namespace
+
+QWebEngineProfile* profile()
+{
+    QWebEngineProfile*& profile = instance();
+    if (profile)
+        return profile;
+    profile = new QWebEngineProfile(QStringLiteral("talvo"));
+    const QString storage = folder(QStandardPaths::AppDataLocation);
+    const QString cache = folder(QStandardPaths::CacheLocation);
+    // Only this user may read the session it keeps.
+    for (const QString& path : {storage, cache}) {
+        QDir().mkpath(path);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    profile->setPersistentStoragePath(storage);
+    profile->setCachePath(cache);
+    profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
+    profile->setSpellCheckEnabled(false);
+
+    QWebEngineSettings* settings = profile->settings();
+    // Our popup windows take what a page opens; the page's own print view and the like
+    // are opened by script.
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
+    settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // No switching the engine's own error pages on and off per page: ours are decided here.
+    settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    qCInfo(lcWindows).noquote() << "browser profile: storage=" + profile->persistentStoragePath()
+                                       + " cache=" + profile->cachePath();
+    return profile;
+}
+
+void releaseProfile()
+{
+    QWebEngineProfile*& profile = instance();
+    delete profile;
+    profile = nullptr;
+}
+
+} // namespace talvo::browser
