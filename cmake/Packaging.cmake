@@ -127,8 +127,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The browser's helper process is not a linked library, so shlibdeps cannot see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webenginecore6-bin")
 # fcitx5 needs its Qt 6 front end to reach the browser's text fields; IBus support comes
-# with Qt itself.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, xdg-utils, fcitx5-frontend-qt6")
+# with Qt itself. Qt's translations put its dialogs and the browser's menus in Chinese.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk, xdg-utils, fcitx5-frontend-qt6, qt6-translations-l10n")
 # Stripped program in the package, its debug symbols in talvo-dbgsym (a .ddeb), found by
 # build id under /usr/lib/debug/.build-id/.
 set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
