@@ -439,32 +439,53 @@ TEST_F(MainWindow, ClosingUnloadsOnce)
     EXPECT_EQ(countLines(QStringLiteral("main window unloaded")), 1);
 }
 
-TEST_F(MainWindow, PageDialogsStaySilent)
+TEST_F(MainWindow, PageDialogsAreTheProgramsOwnBoxes)
 {
     show();
-    BoxAnswerer answerer({});
+    BoxAnswerer answerer({QStringLiteral("确定"), QStringLiteral("取消"), QStringLiteral("确定")});
     browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body><script>"
-                                      "alert('a'); var c = confirm('c'); var p = prompt('p', 'x');"
-                                      "document.title = 'answers ' + c + ' ' + p;</script></body></html>"),
+                                      "alert('<b>保存成功</b>'); var c1 = confirm('确定要删除吗？');"
+                                      "var c2 = confirm('再次确认');"
+                                      "document.title = 'answers ' + c1 + ' ' + c2;</script></body></html>"),
                        QUrl(QStringLiteral("http://127.0.0.1:9/d.html")));
-    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: answers false null")) == 1; }));
-    EXPECT_TRUE(answerer.seen.isEmpty());
-    for (QWidget* w : QApplication::topLevelWidgets())
-        EXPECT_TRUE(w == window.get() || !w->isVisible()) << w->metaObject()->className();
+    ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: answers false true")) == 1; }));
+    ASSERT_EQ(answerer.seen.size(), 3);
+    for (const auto& box : answerer.seen)
+        EXPECT_EQ(box.caption, QStringLiteral("来自网页的消息"));
+    // The page's text as it is, markup included.
+    EXPECT_EQ(answerer.seen[0].text, QStringLiteral("<b>保存成功</b>"));
+    EXPECT_EQ(answerer.seen[0].buttons, QStringList{QStringLiteral("确定")});
+    EXPECT_EQ(answerer.seen[1].text, QStringLiteral("确定要删除吗？"));
+    EXPECT_EQ(answerer.seen[1].buttons, (QStringList{QStringLiteral("确定"), QStringLiteral("取消")}));
+    EXPECT_EQ(answerer.seen[1].defaultButton, QStringLiteral("确定"));
+    EXPECT_TRUE(endings.empty());
 }
 
-TEST_F(MainWindow, NewWindowsGoToTheSystemBrowser)
+TEST_F(MainWindow, NewWindowsOfTheApplicationStayWithUs)
 {
-    show();
+    const auto popups = [] {
+        QList<QWidget*> found;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && QString::fromLatin1(w->metaObject()->className()).endsWith(QLatin1String("PopupWindow")))
+                found.append(w);
+        return found;
+    };
+    show(); // the application lives at http://127.0.0.1:9
     browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body><script>"
-                                      "window.open('http://127.0.0.1:9/report.html?id=7');"
-                                      "window.open('');" // nowhere to go: nothing opens
+                                      "window.open('http://127.0.0.1:9/report.html?id=7', 'r', 'width=500,height=300');"
+                                      "window.open('');"                       // filled by script: ours
+                                      "window.open('http://127.0.0.2:9/x');"   // another site
                                       "document.title = 'opened';</script></body></html>"),
                        QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
-    ASSERT_TRUE(waitFor([&] { return !opened.empty(); }));
+    ASSERT_TRUE(waitFor([&] { return popups().size() == 2 && !opened.empty(); }));
     pause(300);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], u"http://127.0.0.1:9/report.html?id=7");
+    EXPECT_EQ(opened[0], u"http://127.0.0.2:9/x");
+    EXPECT_EQ(popups().size(), 2);
     EXPECT_EQ(browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
-    EXPECT_TRUE(endings.empty());
+
+    // Closing the main window closes them all.
+    window->close();
+    ASSERT_TRUE(waitFor([&] { return popups().isEmpty(); }));
+    EXPECT_EQ(endings, std::vector<int>{0});
 }
