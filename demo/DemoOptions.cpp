@@ -82,6 +82,10 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.invalidUtf8 = true;
         } else if (arg == "--huge-body") {
             options.hugeBody = true;
+        } else if (arg == "--long-contact") {
+            options.longContact = true;
+        } else if (arg == "--line-ends") {
+            options.lineEnds = true;
         } else {
             return fail("unknown option: " + arg);
         }
@@ -109,6 +113,8 @@ std::string usage(const std::string& program)
            "  --not-found              answer 404 with an HTML page\n"
            "  --invalid-utf8           put invalid UTF-8 bytes into the bodies\n"
            "  --huge-body              answer the contact request with over 16 MiB, streamed\n"
+           "  --long-contact           answer the contact request with a few thousand characters\n"
+           "  --line-ends              end every service answer with a CR LF line end\n"
            "\n"
            "  --help                   this text\n"
            "Stops on SIGTERM or SIGINT.\n";

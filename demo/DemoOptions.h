@@ -21,6 +21,8 @@ struct DemoOptions {
     bool notFound = false;               // 404 with an HTML page
     bool invalidUtf8 = false;            // bodies carry invalid UTF-8 bytes
     bool hugeBody = false;               // the contact answer is over 16 MiB, streamed
+    bool longContact = false;            // the contact answer runs to a few thousand characters
+    bool lineEnds = false;               // every service answer ends in "\r\n"
     bool help = false;
 };
 

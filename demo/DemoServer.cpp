@@ -365,12 +365,20 @@ struct DemoServer::Impl {
     std::string contact(const httplib::Request& request)
     {
         const Member* member = findMember(queryValue(receivedTarget(request.target), "memberid"));
-        return member ? std::string(member->contact) : "null";
+        if (!member)
+            return "null";
+        std::string answer(member->contact);
+        // A member with a long list of contacts, on one line.
+        while (options.longContact && answer.size() < 4000)
+            answer += " " + std::string(member->contact);
+        return answer;
     }
 
     void answerService(std::string body, bool isContact, httplib::Response& response)
     {
         response.set_header("Cache-Control", "no-store");
+        if (options.lineEnds)
+            body += "\r\n";
         if (options.delay.count() > 0 && !pause(options.delay)) {
             response.status = 503;
             return;

@@ -153,6 +153,36 @@ class Xvfb:
                 self.proc.wait(10)
 
 
+class WindowManager:
+    """openbox on one display, with its own settings and cache folders under scratch."""
+
+    def __init__(self, display, scratch):
+        exe = shutil.which("openbox")
+        if not exe:
+            raise FileNotFoundError("openbox is not installed (scripts/install-deps installs it)")
+        home = os.path.join(scratch, "wm-home")
+        os.makedirs(home, exist_ok=True)
+        env = dict(os.environ, DISPLAY=display, HOME=home,
+                   XDG_CONFIG_HOME=os.path.join(home, "config"),
+                   XDG_CACHE_HOME=os.path.join(home, "cache"))
+        self.desktop = Desktop(display)
+        self.process = Process([exe, "--sm-disable"], env=env, name="openbox")
+        deadline = time.monotonic() + 20
+        while not self.running_check():
+            if time.monotonic() > deadline or not self.process.running():
+                self.stop()
+                raise RuntimeError("openbox did not take over the display")
+            time.sleep(0.1)
+
+    def running_check(self):
+        done = subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=self.desktop.env,
+                              capture_output=True, timeout=15)
+        return b"window id #" in done.stdout
+
+    def stop(self):
+        self.process.stop()
+
+
 REQUEST = re.compile(r"^(GET|POST|HEAD) (\S+)")
 
 
@@ -221,9 +251,9 @@ DIAG = "talvo.windows: "
 
 
 class Client(Process):
-    def __init__(self, exe, display, scratch, *args):
+    def __init__(self, exe, display, scratch, *args, env=None):
         path = exe if os.path.isabs(exe) else binary(exe)
-        super().__init__([path, *args], env=client_env(display, scratch),
+        super().__init__([path, *args], env={**client_env(display, scratch), **(env or {})},
                          name=os.path.basename(exe))
         self.display = display
 
@@ -300,27 +330,47 @@ class Desktop:
         self.run("import", "-window", str(window), "-depth", "8", path, timeout=30)
         return path
 
+    def frame(self, window):
+        """The window's outer rectangle (x, y, width, height), frame included, on the screen."""
+        info = self.run("xwininfo", "-id", str(window))
+        x = int(re.search(r"Absolute upper-left X:\s+(-?\d+)", info).group(1))
+        y = int(re.search(r"Absolute upper-left Y:\s+(-?\d+)", info).group(1))
+        width = int(re.search(r"\bWidth:\s+(\d+)", info).group(1))
+        height = int(re.search(r"\bHeight:\s+(\d+)", info).group(1))
+        left, right, top, bottom = self.frame_extents(window)
+        return x - left, y - top, width + left + right, height + top + bottom
+
+    def frame_extents(self, window):
+        """(left, right, top, bottom) the window manager put around the window; zeros without one."""
+        out = self.run("xprop", "-id", str(window), "_NET_FRAME_EXTENTS")
+        m = re.search(r"=\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)", out)
+        return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
+
 
 class Session:
     """One test's world: an X server, a demo server and the clients started in it."""
 
-    def __init__(self, *server_options, server=True, prefix="talvo-e2e-"):
+    def __init__(self, *server_options, server=True, prefix="talvo-e2e-", screen=(1280, 1024),
+                 window_manager=False):
         self.scratch = tempfile.mkdtemp(prefix=prefix)
         self.xvfb = None
         self.server = None
+        self.wm = None
         self.clients = []
         try:
-            self.xvfb = Xvfb()
+            self.xvfb = Xvfb(*screen)
             self.desktop = Desktop(self.xvfb.display)
+            if window_manager:
+                self.wm = WindowManager(self.xvfb.display, self.scratch)
             if server:
                 self.server = DemoServer(*server_options)
         except BaseException:
             self.close()
             raise
 
-    def start(self, exe, *args):
+    def start(self, exe, *args, env=None):
         client = Client(exe, self.xvfb.display, self.scratch, "--server", self.server.address,
-                        *args)
+                        *args, env=env)
         self.clients.append(client)
         return client
 
@@ -329,6 +379,8 @@ class Session:
             client.stop()
         if self.server:
             self.server.stop()
+        if self.wm:
+            self.wm.stop()
         if self.xvfb:
             self.xvfb.stop()
         shutil.rmtree(self.scratch, ignore_errors=True)

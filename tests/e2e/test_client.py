@@ -79,6 +79,20 @@ class EditionStart(unittest.TestCase):
             self.assertEqual(qv.wait_exit(20), 0)
             qv.diag("main window unloaded", 1)
 
+    def test_answers_ending_in_line_ends(self):
+        # Many servers end a text answer with CR LF; it is no part of the address.
+        with Session("--line-ends") as s:
+            qv = s.start("talvo-qv")
+            qv.diag("main window shown", START_TIMEOUT)
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+            _, address = qv.diag("main window navigate: ", 5)
+            self.assertEqual(address, f"http://{s.server.address}/ui/common/login.jsp?cp=1")
+            self.assertIn("/ui/common/login.jsp?cp=1", s.server.requests())
+            window = s.desktop.find_windows("Alderan", pid=qv.pid)[0]
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+
 
 class EditionByName(unittest.TestCase):
     """The edition comes from the name the program was started under, links included."""
@@ -399,6 +413,102 @@ class PageCommands(unittest.TestCase):
             self.assertNotIn("main window unloaded", lines)
 
 
+class MainWindowOnScreen(unittest.TestCase):
+    """The main window as a window manager shows it: placed, sized and laid out to fit."""
+
+    def open_main(self, s, *args, env=None):
+        qv = s.start("talvo-qv", *args, env=env)
+        qv.diag("main window shown", START_TIMEOUT)
+        s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                              "the login page request")
+        return qv, s.desktop.find_windows("Alderan", pid=qv.pid)[0]
+
+    def settled_frame(self, s, window):
+        """The outer rectangle once the window manager has stopped moving it."""
+        deadline = time.monotonic() + 15
+        last, since = None, time.monotonic()
+        while True:
+            frame = s.desktop.frame(window)
+            if frame != last:
+                last, since = frame, time.monotonic()
+            elif time.monotonic() - since >= 1.5:
+                return frame
+            if time.monotonic() > deadline:
+                self.fail(f"the window kept moving: {frame}")
+            time.sleep(0.2)
+
+    def assert_link_on_screen(self, s, frame, screen, name):
+        """The "在线留言" link, blue at the right end of the status bar, is on the screen."""
+        shot = read_ppm(s.desktop.screenshot("root", os.path.join(s.scratch, name)))
+        x, y, width, height = frame
+        bottom = min(y + height, screen[1])
+        blue = [(px, py) for py in range(bottom - 30, bottom) for px in range(x + width // 2, x + width)
+                if is_link_blue(rgb(shot, px, py))]
+        self.assertGreater(len(blue), 20, "no link on the screen")
+
+    def test_laptop_screen(self):
+        with Session(screen=(1366, 768), window_manager=True) as s:
+            qv, window = self.open_main(s)
+            x, y, width, height = frame = self.settled_frame(s, window)
+            left, right, _, _ = s.desktop.frame_extents(window)
+            self.assertGreater(left + right, 0, "no frame: is the window manager running?")
+            # Centred by its frame (with the width it had before its last resize), and whole.
+            self.assertEqual((width, height), (1011, 767))
+            self.assertEqual((x, y), ((1366 - (970 + left + right)) // 2, 0))
+            self.assert_link_on_screen(s, frame, (1366, 768), "laptop.ppm")
+
+            # The page fills the client width: no strip of window background at the right.
+            _, _, client_width, client_height = s.desktop.geometry(window)
+            shot = read_ppm(s.desktop.screenshot(window, os.path.join(s.scratch, "client.ppm")))
+            for py in (60, client_height // 2, client_height - 40):
+                r, g, b = rgb(shot, client_width - 1, py)
+                self.assertGreater(b, r + 40, f"no page at the right edge, row {py}: {(r, g, b)}")
+
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+
+    def test_scaled_full_hd_screen(self):
+        # 1920 x 1080 at a scale of 1.5 leaves 1280 x 720 logical pixels: less than the window.
+        with Session(screen=(1920, 1080), window_manager=True) as s:
+            qv, window = self.open_main(s, env={"QT_SCALE_FACTOR": "1.5"})
+            x, y, width, height = frame = self.settled_frame(s, window)
+            self.assertGreaterEqual(x, 0)
+            self.assertGreaterEqual(y, 0)
+            self.assertLessEqual(x + width, 1920)
+            self.assertLessEqual(y + height, 1080)
+            # Shrunk to fit, in proportion, and the page zoomed out to match.
+            self.assertGreaterEqual(height, 1070)
+            self.assertAlmostEqual(width / height, 1011 / 767, delta=0.02)
+            _, zoom = qv.diag("main window zoom: ", 5)
+            self.assertTrue(0.85 < float(zoom) < 1, zoom)
+            self.assert_link_on_screen(s, frame, (1920, 1080), "scaled.ppm")
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+
+    def test_long_status_ends_before_the_link(self):
+        # A member with many contacts: the status line is far longer than the bar.
+        with Session("--long-contact", screen=(1366, 768), window_manager=True) as s:
+            qv, window = self.open_main(s)
+            _, status = qv.diag("main window status: ", 5)
+            self.assertGreater(len(status), 1000)
+            self.settled_frame(s, window)
+            _, _, width, height = s.desktop.geometry(window)
+            shot = read_ppm(s.desktop.screenshot(window, os.path.join(s.scratch, "status.ppm")))
+            rows = range(height - 24, height - 1)
+            link_left = 888  # "在线留言" in the client area
+            text = [(px, py) for py in rows for px in range(0, link_left - 8) if is_text(rgb(shot, px, py))]
+            self.assertGreater(len(text), 200, "no status text")
+            # Nothing of the status text from just before the link to the bar's right end:
+            # only the link's own blue.
+            under = [(px, py) for py in rows for px in range(link_left - 4, width)
+                     if is_text(rgb(shot, px, py))]
+            self.assertEqual(under, [], "status text runs into the link")
+            blue = [1 for py in rows for px in range(link_left, width) if is_link_blue(rgb(shot, px, py))]
+            self.assertGreater(len(blue), 20, "no link")
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+
+
 def read_ppm(path):
     with open(path, "rb") as f:
         data = f.read()
@@ -428,6 +538,17 @@ def eventually_value(get, timeout=5.0):
         if value or time.monotonic() > deadline:
             return value
         time.sleep(0.2)
+
+
+def is_link_blue(pixel):
+    r, g, b = pixel
+    return b > 150 and b > r + 80 and b > g + 80
+
+
+def is_text(pixel):
+    """A dark, colourless pixel: status text, not the blue link or the bar's light grey."""
+    r, g, b = pixel
+    return max(r, g, b) < 150 and max(r, g, b) - min(r, g, b) < 40
 
 
 def eventually(check, timeout=5.0):

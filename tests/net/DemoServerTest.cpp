@@ -27,11 +27,13 @@ TEST(DemoOptions, ParsesEveryOption)
 {
     const auto parsed = demo::parseOptions({"--port", "8080", "--auto-sign-in", "--short-check-codes=3",
                                             "--no-address", "--delay-ms", "250", "--silent", "--drip-ms=5",
-                                            "--close-mid-body", "--not-found", "--invalid-utf8", "--huge-body"});
+                                            "--close-mid-body", "--not-found", "--invalid-utf8", "--huge-body",
+                                            "--long-contact", "--line-ends"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const demo::DemoOptions& o = *parsed.options;
     EXPECT_EQ(o.port, 8080);
-    EXPECT_TRUE(o.autoSignIn && o.noAddress && o.silent && o.closeMidBody && o.notFound && o.invalidUtf8 && o.hugeBody);
+    EXPECT_TRUE(o.autoSignIn && o.noAddress && o.silent && o.closeMidBody && o.notFound && o.invalidUtf8 && o.hugeBody
+                && o.longContact && o.lineEnds);
     EXPECT_EQ(o.shortCheckCodes, 3);
     EXPECT_EQ(o.delay, 250ms);
     EXPECT_EQ(o.drip, 5ms);
