@@ -4,27 +4,29 @@
 #include <string>
 #include <string_view>
 
-// Stand-ins for the Windows code-page services (GetACP, WideCharToMultiByte,
-// MultiByteToWideChar). Code pages are Windows identifiers; on Linux they map to
-// ICU converters with the Windows tables.
+// The Windows code-page services (GetACP, WideCharToMultiByte, MultiByteToWideChar)
+// with the same answers on every platform: the system provides the tables (ICU with
+// our corrections on Linux, Win32 on Windows), the rules below are ours.
 //
 // Known code pages: 0 and 3 (the active ANSI code page), 1 (the OEM code page, the
 // same as ANSI here), 65001 (UTF-8), 932, 936, 949, 950, 437, 850, 874 and 1250-1258.
-// Any other identifier fails (0).
+// Any other identifier fails (0). For every known code page, every UTF-16 unit, every
+// single byte and every byte pair converts as Windows converts it with flags 0, but
+// for the one rule marked "ours" below. Control codes are never remapped.
 //
 // Replacement rules with flags 0:
 // - text to bytes: a character the code page cannot hold becomes "?" (0x3F), including
 //   the invisible "default ignorable" characters (U+200B, U+FEFF, variation selectors,
 //   ...); a surrogate pair counts as one character and gives one "?", a lone surrogate
-//   gives "?" too. 936 and the other legacy code pages use their best-fit mappings
-//   (U+00C0 may become "A"); kNoBestFitChars turns those into "?" as well.
+//   gives "?" too. The legacy code pages use Windows' best-fit mappings (U+00C0 may
+//   become "A", U+0101 becomes "a" in 1252); kNoBestFitChars turns those into "?".
 //   For 65001 a lone surrogate becomes U+FFFD (EF BF BD).
-// - bytes to text in a double-byte code page: a lead byte followed by a valid trail
-//   byte is one character, or "?" when that code is not assigned. A lead byte at the
-//   end, or followed by a byte that can never be a trail byte (below 0x40, 0x7F,
-//   0xFF in 936), becomes "?" on its own and the following byte is read afresh, so a
-//   bad lead byte never swallows a quote, a delimiter or the terminator. An
-//   unassigned single byte also becomes "?".
+// - bytes to text: an unassigned byte or byte pair becomes the code page's default
+//   character: "?", or U+30FB in 932. In a double-byte code page a lead byte takes the
+//   next byte with it (0x7F and 0xFF too, as on Windows). A lead byte at the end, or
+//   followed by a byte below 0x40, becomes the default character on its own and the
+//   following byte is read afresh, so a bad lead byte never swallows a quote, a
+//   delimiter, a digit or the terminator (ours: Windows takes any byte but 0x00 there).
 // - bytes to text in 65001: every maximal invalid subsequence becomes U+FFFD.
 namespace talvo::platform {
 

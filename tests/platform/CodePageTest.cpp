@@ -102,8 +102,9 @@ TEST(CodePage, Gbk936DecodesAndReplacesBadSequences)
         {"lone lead byte at the end", "a\x81", u"a?"},
         {"lead byte before a space keeps the space", "\x81 x", u"? x"},
         {"lead byte before a quote keeps the quote", "\xD6\"", u"?\""},
-        {"lead byte before DEL keeps DEL", "\x81\x7F", u"?\x7F"},
-        {"0xFF is never a trail byte", "\x81\xFF", u"?\uF8F5"},
+        {"DEL after a lead byte is taken with it, as Windows does", "\x81\x7F", u"?"},
+        {"0xFF after a lead byte is taken with it, as Windows does", "\x81\xFF", u"?"},
+        {"lead byte before a digit keeps the digit", "\x81" "0", u"?0"},
         {"lead byte before a zero byte keeps the zero", std::string("\x81\0z", 3), std::u16string(u"?\0z", 3)},
     };
     for (const auto& row : rows)

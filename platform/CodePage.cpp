@@ -1,4 +1,5 @@
-#include "../CodePage.h"
+#include "CodePage.h"
+#include "CodePageTable.h"
 
 #include <array>
 #include <bit>
@@ -9,202 +10,25 @@
 #include <mutex>
 #include <vector>
 
-#include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-
-// ICU is only used once per code page, to read its Windows table into flat lookup
-// arrays; every conversion after that is a table walk. The arrays are immutable once
-// built, so all threads share them without locking.
+// The rules of the code-page services, the same on every platform. The system is only
+// asked once per code page, for its tables (CodePageTable.h); every conversion after
+// that is a table walk here. The tables are immutable once built, so all threads share
+// them without locking.
 namespace talvo::platform {
 
 namespace {
 
-constexpr int kChineseCodePage = 936;
-constexpr char16_t kNone = 0xFFFF;  // "no mapping" in the to-text tables
 constexpr char16_t kReplacementChar = 0xFFFD;
+// A byte below this after a lead byte is never taken as its trail byte: the lead byte
+// alone becomes the default character, so it cannot swallow a quote, a delimiter, a
+// digit or the terminator. (Windows itself takes any byte but U+0000 as the trail.)
+constexpr unsigned char kLowestTrailByte = 0x40;
 
-struct KnownCodePage {
-    int id;
-    const char* icuName;
-};
+using detail::CodePageTable;
+using detail::kUnassigned;
 
-// Windows identifiers and the ICU converters holding the Windows tables.
-constexpr std::array<KnownCodePage, 16> kKnown{{
-    {936, "windows-936-2000"},
-    {932, "ibm-943_P15A-2003"},
-    {949, "windows-949-2000"},
-    {950, "windows-950-2000"},
-    {437, "ibm-437_P100-1995"},
-    {850, "ibm-850_P100-1995"},
-    {874, "windows-874-2000"},
-    {1250, "ibm-5346_P100-1998"},
-    {1251, "ibm-5347_P100-1998"},
-    {1252, "ibm-5348_P100-1997"},
-    {1253, "ibm-5349_P100-1998"},
-    {1254, "ibm-5350_P100-1998"},
-    {1255, "ibm-9447_P100-2002"},
-    {1256, "ibm-9448_X100-2005"},
-    {1257, "ibm-9449_P100-2002"},
-    {1258, "ibm-5354_P100-1998"},
-}};
-
-// One legacy (single- or double-byte) code page as flat tables.
-struct Table {
-    // Text to bytes, per UTF-16 unit: below 0x100 one byte, otherwise lead << 8 | trail.
-    // Unmappable units hold "?".
-    std::vector<std::uint16_t> fromText = std::vector<std::uint16_t>(0x10000, '?');
-    // Units whose mapping is a best fit rather than a round trip.
-    std::vector<bool> bestFit = std::vector<bool>(0x10000, false);
-    std::array<char16_t, 256> single{};
-    std::array<bool, 256> lead{};
-    std::array<bool, 256> trail{};
-    std::array<std::uint8_t, 256> leadIndex{};
-    std::vector<char16_t> dbcs;  // leadIndex * 256 + trail -> unit, or kNone
-    bool asciiTransparent = true;
-};
-
-struct UnmappedContext {
-    std::vector<bool>* unmapped;
-};
-
-// Writes "?" for every character the converter cannot map. ICU's own substitute
-// callback would drop the default-ignorable characters without a trace, which loses
-// data and differs from what Windows does.
-void questionMarkCallback(const void* context, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
-                          UChar32 codePoint, UConverterCallbackReason reason, UErrorCode* error)
-{
-    if (reason > UCNV_IRREGULAR)
-        return;
-    const auto* ctx = static_cast<const UnmappedContext*>(context);
-    if (codePoint >= 0 && codePoint < 0x10000)
-        (*ctx->unmapped)[static_cast<std::size_t>(codePoint)] = true;
-    *error = U_ZERO_ERROR;
-    ucnv_cbFromUWriteBytes(args, "?", 1, 0, error);
-}
-
-struct ConverterCloser {
-    void operator()(UConverter* c) const { ucnv_close(c); }
-};
-using Converter = std::unique_ptr<UConverter, ConverterCloser>;
-
-Converter openConverter(const char* name)
-{
-    UErrorCode error = U_ZERO_ERROR;
-    Converter cnv(ucnv_open(name, &error));
-    if (U_FAILURE(error))
-        return nullptr;
-    return cnv;
-}
-
-// Maps every BMP unit through the converter in one call; the offsets tell which
-// output bytes belong to which unit.
-bool readFromTextTable(const char* name, bool fallback, std::vector<std::uint16_t>& mapping,
-                       std::vector<bool>& unmapped)
-{
-    Converter cnv = openConverter(name);
-    if (!cnv)
-        return false;
-    ucnv_setFallback(cnv.get(), fallback);
-    UnmappedContext context{&unmapped};
-    UErrorCode error = U_ZERO_ERROR;
-    ucnv_setFromUCallBack(cnv.get(), questionMarkCallback, &context, nullptr, nullptr, &error);
-    if (U_FAILURE(error))
-        return false;
-
-    std::vector<UChar> units;
-    units.reserve(0x10000);
-    for (std::uint32_t u = 0; u < 0x10000; ++u)
-        if (u < 0xD800 || u > 0xDFFF)
-            units.push_back(static_cast<UChar>(u));
-    std::vector<char> out(units.size() * 4);
-    std::vector<int32_t> offsets(out.size());
-    char* target = out.data();
-    const UChar* source = units.data();
-    int32_t* offsetCursor = offsets.data();
-    ucnv_fromUnicode(cnv.get(), &target, out.data() + out.size(), &source, units.data() + units.size(),
-                     offsetCursor, true, &error);
-    if (U_FAILURE(error))
-        return false;
-    const std::size_t produced = static_cast<std::size_t>(target - out.data());
-    for (std::size_t i = 0; i < produced;) {
-        const int32_t at = offsets[i];
-        std::size_t n = 1;
-        while (i + n < produced && offsets[i + n] == at)
-            ++n;
-        if (at < 0 || n > 2)
-            return false;  // not a plain single/double-byte table
-        const std::uint16_t unit = units[static_cast<std::size_t>(at)];
-        const auto b0 = static_cast<std::uint8_t>(out[i]);
-        mapping[unit] = n == 1 ? b0 : static_cast<std::uint16_t>(b0 << 8 | static_cast<std::uint8_t>(out[i + 1]));
-        i += n;
-    }
-    return true;
-}
-
-std::unique_ptr<Table> buildTable(const char* name)
-{
-    auto table = std::make_unique<Table>();
-    std::vector<std::uint16_t> roundTrip(0x10000, '?');
-    std::vector<bool> unmappedStrict(0x10000, false);
-    std::vector<bool> unmappedBest(0x10000, false);
-    if (!readFromTextTable(name, false, roundTrip, unmappedStrict)
-        || !readFromTextTable(name, true, table->fromText, unmappedBest))
-        return nullptr;
-    for (std::size_t u = 0; u < 0x10000; ++u) {
-        if (u >= 0xD800 && u <= 0xDFFF)
-            continue;
-        if (unmappedBest[u])
-            table->fromText[u] = '?';
-        else if (unmappedStrict[u] || roundTrip[u] != table->fromText[u])
-            table->bestFit[u] = true;
-    }
-
-    Converter cnv = openConverter(name);
-    if (!cnv)
-        return nullptr;
-    ucnv_setFallback(cnv.get(), true);
-    UErrorCode error = U_ZERO_ERROR;
-    ucnv_setToUCallBack(cnv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
-    UBool starters[256] = {};
-    ucnv_getStarters(cnv.get(), starters, &error);
-    if (U_FAILURE(error))
-        return nullptr;
-
-    auto decodeOne = [&cnv](const char* bytes, int32_t length) -> char16_t {
-        UChar out[4];
-        UErrorCode e = U_ZERO_ERROR;
-        const int32_t n = ucnv_toUChars(cnv.get(), out, 4, bytes, length, &e);
-        return U_SUCCESS(e) && n == 1 ? static_cast<char16_t>(out[0]) : kNone;
-    };
-
-    int leads = 0;
-    for (int b = 0; b < 256; ++b) {
-        table->lead[b] = starters[b] != 0;
-        if (table->lead[b]) {
-            table->leadIndex[b] = static_cast<std::uint8_t>(leads++);
-            table->single[b] = kNone;
-        } else {
-            const char byte = static_cast<char>(b);
-            table->single[b] = decodeOne(&byte, 1);
-        }
-    }
-    table->dbcs.assign(static_cast<std::size_t>(leads) * 256, kNone);
-    for (int b = 0; b < 256; ++b) {
-        if (!table->lead[b])
-            continue;
-        for (int t = 0; t < 256; ++t) {
-            const char pair[2] = {static_cast<char>(b), static_cast<char>(t)};
-            const char16_t unit = decodeOne(pair, 2);
-            table->dbcs[table->leadIndex[b] * 256u + static_cast<unsigned>(t)] = unit;
-            if (unit != kNone)
-                table->trail[t] = true;
-        }
-    }
-    for (int c = 0; c < 0x80; ++c)
-        if (table->single[c] != c || table->fromText[c] != c || table->lead[c])
-            table->asciiTransparent = false;
-    return table;
-}
+// The legacy code pages we accept besides 65001.
+constexpr std::array<int, 16> kKnown{932, 936, 949, 950, 437, 850, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
 
 int resolveCodePage(int codePage)
 {
@@ -214,14 +38,14 @@ int resolveCodePage(int codePage)
 }
 
 // The table of a legacy code page, built on first use; null when unknown.
-const Table* tableFor(int codePage)
+const CodePageTable* tableFor(int codePage)
 {
     static std::array<std::once_flag, kKnown.size()> once;
-    static std::array<std::unique_ptr<Table>, kKnown.size()> tables;
+    static std::array<std::unique_ptr<CodePageTable>, kKnown.size()> tables;
     for (std::size_t i = 0; i < kKnown.size(); ++i) {
-        if (kKnown[i].id != codePage)
+        if (kKnown[i] != codePage)
             continue;
-        std::call_once(once[i], [i] { tables[i] = buildTable(kKnown[i].icuName); });
+        std::call_once(once[i], [i] { tables[i] = detail::loadCodePageTable(kKnown[i]); });
         return tables[i].get();
     }
     return nullptr;
@@ -250,7 +74,7 @@ bool allAscii4Units(const char16_t* p)
 // (an invalid character under a strict flag, or not enough room).
 constexpr std::size_t kFail = SIZE_MAX;
 
-std::size_t encodeLegacy(const Table& table, bool noBestFit, const char16_t* text, std::size_t length, char* out,
+std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char16_t* text, std::size_t length, char* out,
                          std::size_t capacity)
 {
     const std::uint16_t* map = table.fromText.data();
@@ -315,7 +139,7 @@ std::size_t encodeLegacy(const Table& table, bool noBestFit, const char16_t* tex
     return o;
 }
 
-std::size_t decodeLegacy(const Table& table, bool strict, const unsigned char* bytes, std::size_t length,
+std::size_t decodeLegacy(const CodePageTable& table, bool strict, const unsigned char* bytes, std::size_t length,
                          char16_t* out, std::size_t capacity)
 {
     std::size_t o = 0;
@@ -337,17 +161,17 @@ std::size_t decodeLegacy(const Table& table, bool strict, const unsigned char* b
         if (!table.lead[b]) {
             unit = table.single[b];
             ++i;
-        } else if (i + 1 < length && table.trail[bytes[i + 1]]) {
+        } else if (i + 1 < length && bytes[i + 1] >= kLowestTrailByte) {
             unit = table.dbcs[table.leadIndex[b] * 256u + bytes[i + 1]];
             i += 2;
         } else {
-            unit = kNone;  // the next byte is read afresh
+            unit = kUnassigned;  // the next byte is read afresh
             ++i;
         }
-        if (unit == kNone) {
+        if (unit == kUnassigned) {
             if (strict)
                 return kFail;
-            unit = u'?';
+            unit = table.defaultChar;
         }
         if (out != nullptr) {
             if (o == capacity)
@@ -619,7 +443,25 @@ int finish(std::size_t size)
 
 } // namespace
 
-int activeCodePage() { return kChineseCodePage; }
+void detail::finishCodePageTable(CodePageTable& table)
+{
+    auto decodeCode = [&table](std::uint16_t code) -> char16_t {
+        if (code < 0x100)
+            return table.lead[code] ? kUnassigned : table.single[code];
+        const unsigned lead = code >> 8, trail = code & 0xFF;
+        if (!table.lead[lead] || trail < kLowestTrailByte)
+            return kUnassigned;
+        return table.dbcs[table.leadIndex[lead] * 256u + trail];
+    };
+    for (std::uint32_t u = 0; u < 0x10000; ++u) {
+        const std::uint16_t code = table.fromText[u];
+        table.bestFit[u] = !(u >= 0xD800 && u <= 0xDFFF) && decodeCode(code) != u && !(u == '?' && code == '?');
+    }
+    table.asciiTransparent = true;
+    for (int c = 0; c < 0x80; ++c)
+        if (table.single[c] != c || table.fromText[c] != c || table.lead[c])
+            table.asciiTransparent = false;
+}
 
 int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text, int textLength, char* buffer,
                         int bufferSize)
@@ -636,7 +478,7 @@ int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text,
             return 0;
         return finish(encodeUtf8((flags & kErrInvalidChars) != 0, text, length, out, capacity));
     }
-    const Table* table = tableFor(codePage);
+    const CodePageTable* table = tableFor(codePage);
     if (table == nullptr || (flags & ~kNoBestFitChars) != 0)
         return 0;
     return finish(encodeLegacy(*table, (flags & kNoBestFitChars) != 0, text, length, out, capacity));
@@ -658,7 +500,7 @@ int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, in
             return 0;
         return finish(decodeUtf8((flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
     }
-    const Table* table = tableFor(codePage);
+    const CodePageTable* table = tableFor(codePage);
     if (table == nullptr || (flags & ~(kMbErrInvalidChars | kPrecomposed)) != 0)
         return 0;
     return finish(decodeLegacy(*table, (flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
@@ -666,7 +508,7 @@ int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, in
 
 std::string textToAnsi(std::u16string_view text)
 {
-    const Table* table = tableFor(activeCodePage());
+    const CodePageTable* table = tableFor(activeCodePage());
     if (text.empty() || table == nullptr)
         return {};
     std::string out(encodeLegacy(*table, false, text.data(), text.size(), nullptr, 0), '\0');
@@ -676,7 +518,7 @@ std::string textToAnsi(std::u16string_view text)
 
 std::u16string ansiToText(std::string_view bytes)
 {
-    const Table* table = tableFor(activeCodePage());
+    const CodePageTable* table = tableFor(activeCodePage());
     if (bytes.empty() || table == nullptr)
         return {};
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
