@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "platform/CodePage.h"
+#include "platform/FileIo.h"
 #include "platform/RuntimeError.h"
 
 namespace talvo {
@@ -233,48 +234,6 @@ bool fileExists(const fs::path& path)
     return fs::is_regular_file(path, ignored);
 }
 
-[[noreturn]] void throwLastError()
-{
-    const int code = errno != 0 ? errno : EIO;
-    throw RuntimeError::fromSystemError(std::error_code(code, std::generic_category()));
-}
-
-std::string readWholeFile(const fs::path& path)
-{
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throwLastError();
-    std::string bytes;
-    std::error_code sizeError;
-    const auto size = fs::file_size(path, sizeError);
-    if (!sizeError)
-        bytes.reserve(static_cast<std::size_t>(size));
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throwLastError();
-    return bytes;
-}
-
-// Creates or truncates the file and writes exactly the bytes.
-void writeWholeFile(const fs::path& path, const std::string& bytes)
-{
-    // Opening a pipe for writing waits for a reader that may never come, and a device
-    // is no file to replace.
-    std::error_code statusError;
-    const fs::file_status status = fs::status(path, statusError);
-    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status))
-        throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throwLastError();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out)
-        throwLastError();
-}
-
 } // namespace
 
 void Base64::InitBase64Table()
@@ -362,11 +321,9 @@ void Base64::DecodeBase64StringToFile(const std::u16string& strBase64, const std
     // new content is in hand.
     const std::string bytes = DecodeBase64Byte(strBase64);
     if (fileExists(path)) {
-        std::error_code error;
-        if (!fs::remove(path, error) && error)
-            throw RuntimeError::fromSystemError(error);
+        platform::removeFile(path);
     }
-    writeWholeFile(path, bytes);
+    platform::writeWholeFile(path, bytes);
 }
 
 void Base64::DecodeBase64FileToFile(const std::u16string& strBase64FilePath, const std::u16string& strFilePath)
@@ -374,7 +331,7 @@ void Base64::DecodeBase64FileToFile(const std::u16string& strBase64FilePath, con
     const fs::path source = toPath(strBase64FilePath);
     if (!fileExists(source))
         return;
-    DecodeBase64StringToFile(platform::ansiToText(readWholeFile(source)), strFilePath);
+    DecodeBase64StringToFile(platform::ansiToText(platform::readWholeFile(source)), strFilePath);
 }
 
 Variant Base64::EncodFileToBase64String(const std::u16string& strFileSource)
@@ -382,7 +339,7 @@ Variant Base64::EncodFileToBase64String(const std::u16string& strFileSource)
     const fs::path source = toPath(strFileSource);
     if (!fileExists(source))
         return {};
-    return Variant(EncodeBase64Byte(readWholeFile(source)));
+    return Variant(EncodeBase64Byte(platform::readWholeFile(source)));
 }
 
 void Base64::EncodFileToBase64File(const std::u16string& strFileSource, const std::u16string& strFileBase64Desti)
@@ -391,7 +348,7 @@ void Base64::EncodFileToBase64File(const std::u16string& strFileSource, const st
     // Read before the destination is created: writing a file's Base64 over itself
     // must not encode the emptied file.
     const Variant encoded = EncodFileToBase64String(strFileSource);
-    writeWholeFile(destination, encoded.isText() ? platform::textToAnsi(encoded.text()) : std::string());
+    platform::writeWholeFile(destination, encoded.isText() ? platform::textToAnsi(encoded.text()) : std::string());
 }
 
 } // namespace talvo
