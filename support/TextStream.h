@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
-namespace talvo {
+namespace talvo::platform {
+class Charset;
+}
 
-class TextCharset;
+namespace talvo {
 
 // An in-memory byte/text stream for whole-file reads and writes, in the shape the
 // file-access class drives it: pick the type and mode, open, load or write, set the
@@ -83,7 +85,7 @@ private:
     std::string bytes_;
     std::int64_t position_ = 0;
     std::u16string charsetName_ = u"gb2312";
-    std::unique_ptr<TextCharset> charset_;
+    std::unique_ptr<platform::Charset> charset_;
 };
 
 } // namespace talvo

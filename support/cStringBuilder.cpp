@@ -11,9 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
-#include <unicode/utf16.h>
+#include "platform/CaseFold.h"
 
 #include "platform/RuntimeError.h"
 
@@ -260,30 +258,7 @@ int32_t cStringBuilder::findExact(const std::u16string& needle, int32_t from) co
 namespace {
 
 // Full case folding of one code point, appended to out.
-void foldInto(UChar32 c, std::u16string& out)
-{
-    if (c < 0x80) {
-        out.push_back(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 0x20 : c));
-        return;
-    }
-    // Beyond the BMP every folding is one character to one character.
-    if (c > 0xFFFF) {
-        const UChar32 folded = u_foldCase(c, U_FOLD_CASE_DEFAULT);
-        out.push_back(U16_LEAD(folded));
-        out.push_back(U16_TRAIL(folded));
-        return;
-    }
-    UChar source[2];
-    int32_t sourceLength = 0;
-    U16_APPEND_UNSAFE(source, sourceLength, c);
-    UChar folded[8];
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = u_strFoldCase(folded, 8, source, sourceLength, U_FOLD_CASE_DEFAULT, &status);
-    if (U_FAILURE(status) || length > 8)
-        out.append(reinterpret_cast<const char16_t*>(source), static_cast<std::size_t>(sourceLength));
-    else
-        out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(length));
-}
+void foldInto(char32_t c, std::u16string& out) { platform::appendCaseFold(c, out); }
 
 // For every BMP unit that folds to exactly one unit, that unit; 0 for the rest
 // (surrogates, U+0000 and the few that fold to several units), which take foldInto.
@@ -295,12 +270,12 @@ public:
     {
         std::u16string folded;
         std::vector<char16_t> block(256);
-        for (UChar32 high = 0; high < 256; ++high) {
+        for (char32_t high = 0; high < 256; ++high) {
             bool same = true;
-            for (UChar32 low = 0; low < 256; ++low) {
-                const UChar32 c = high << 8 | low;
+            for (char32_t low = 0; low < 256; ++low) {
+                const char32_t c = high << 8 | low;
                 char16_t fold = 0;
-                if (c != 0 && !U16_IS_SURROGATE(c)) {
+                if (c != 0 && (c & 0xFFFFF800u) != 0xD800u) {
                     folded.clear();
                     foldInto(c, folded);
                     if (folded.size() == 1)
@@ -373,8 +348,7 @@ bool matchesAt(const char16_t* text, int32_t length, int32_t p, std::u16string_v
             ++p;
             continue;
         }
-        UChar32 c;
-        U16_NEXT(text, p, length, c);
+        const char32_t c = platform::nextCodePoint(text, p, length);
         scratch.clear();
         foldInto(c, scratch);
         if (scratch.size() > needle.size() - k || needle.compare(k, scratch.size(), scratch) != 0)
@@ -390,8 +364,7 @@ int32_t cStringBuilder::findFolded(const std::u16string& needle, int32_t from) c
 {
     std::u16string foldedNeedle;
     for (std::size_t i = 0; i < needle.size();) {
-        UChar32 c;
-        U16_NEXT(needle.data(), i, needle.size(), c);
+        const char32_t c = platform::nextCodePoint(needle.data(), i, needle.size());
         foldInto(c, foldedNeedle);
     }
     const SingleUnitFolds& single = singleUnitFolds();
@@ -435,8 +408,7 @@ int32_t cStringBuilder::findFolded(const std::u16string& needle, int32_t from) c
         // A character that folds to several units, or one outside the BMP.
         if (matchesAt(text, length, p, foldedNeedle, single, scratch))
             return p + 1;
-        UChar32 c;
-        U16_NEXT(text, p, length, c);
+        platform::nextCodePoint(text, p, length);
     }
     return 0;
 }

@@ -1,0 +1,32 @@
+#include "../CaseFold.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
+
+namespace talvo::platform {
+
+void appendCaseFold(char32_t c, std::u16string& out)
+{
+    if (c < 0x80) {
+        out.push_back(static_cast<char16_t>(c >= u'A' && c <= u'Z' ? c + 0x20 : c));
+        return;
+    }
+    // Beyond the BMP every folding is one character to one character.
+    if (c > 0xFFFF) {
+        const UChar32 folded = u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT);
+        out.push_back(U16_LEAD(folded));
+        out.push_back(U16_TRAIL(folded));
+        return;
+    }
+    const UChar source[1] = {static_cast<UChar>(c)};
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length = u_strFoldCase(folded, 8, source, 1, U_FOLD_CASE_DEFAULT, &status);
+    if (U_FAILURE(status) || length > 8)
+        out.push_back(static_cast<char16_t>(c));
+    else
+        out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(length));
+}
+
+} // namespace talvo::platform

@@ -1,0 +1,33 @@
+#pragma once
+
+// The one list of places where Wine (which runs the Windows tests here) is known to
+// differ from real Windows. Each difference names the test that shows it; under Wine
+// that check is skipped with the reason, on Windows it runs as written.
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <gtest/gtest.h>
+
+namespace talvo::tests {
+
+// Charset.Gb18030HoldsEveryCharacter: Wine 8 has no code page 54936 (GB18030); its
+// WideCharToMultiByte / MultiByteToWideChar fail for it. Windows has it built in.
+inline constexpr const char* kWineHasNoGb18030 = "Wine 8 has no code page 54936 (GB18030)";
+
+inline bool runningUnderWine()
+{
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
+
+} // namespace talvo::tests
+
+#define TALVO_SKIP_WHERE_WINE_DIFFERS(difference)                                                                    \
+    if (::talvo::tests::runningUnderWine())                                                                          \
+    GTEST_SKIP() << "Wine differs from Windows here: " << (difference)

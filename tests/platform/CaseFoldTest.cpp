@@ -1,0 +1,82 @@
+#include "platform/CaseFold.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using talvo::platform::appendCaseFold;
+using talvo::platform::nextCodePoint;
+
+namespace {
+std::u16string fold(char32_t c)
+{
+    std::u16string out;
+    appendCaseFold(c, out);
+    return out;
+}
+} // namespace
+
+TEST(CaseFold, FullFoldingOfLettersEverywhere)
+{
+    EXPECT_EQ(fold(U'A'), u"a");
+    EXPECT_EQ(fold(U'z'), u"z");
+    EXPECT_EQ(fold(U'\u00DF'), u"ss") << "sharp s folds to two letters";
+    EXPECT_EQ(fold(U'\u0130'), u"i\u0307") << "capital I with dot";
+    EXPECT_EQ(fold(U'\u0390'), u"\u03B9\u0308\u0301") << "three units";
+    EXPECT_EQ(fold(U'\u03A3'), u"\u03C3");
+    EXPECT_EQ(fold(U'\u03C2'), u"\u03C3") << "final sigma";
+    EXPECT_EQ(fold(U'\uFF21'), u"\uFF41") << "full-width A";
+    EXPECT_EQ(fold(U'\U00010400'), u"\U00010428") << "Deseret, beyond the BMP";
+    EXPECT_EQ(fold(U'中'), u"中");
+    EXPECT_EQ(fold(U'\U0001F600'), u"\U0001F600");
+    EXPECT_EQ(fold(0xD800), u"\xD800") << "a lone surrogate stays";
+}
+
+TEST(CaseFold, NextCodePointJoinsPairsOnly)
+{
+    const std::u16string text = u"a\U0001F600\xDC00" u"b\xD83D";
+    std::size_t i = 0;
+    EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), U'a');
+    EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), U'\U0001F600');
+    EXPECT_EQ(i, 3u);
+    EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), char32_t(0xDC00));
+    EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), U'b');
+    EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), char32_t(0xD83D));
+    EXPECT_EQ(i, text.size());
+}
+
+#ifndef _WIN32
+// Windows folds with a table made from ICU; it must still be what ICU gives.
+namespace {
+struct CaseFoldEntry {
+    char32_t from;
+    char16_t to[4];
+};
+#include "platform/windows/CaseFoldTable.inc"
+} // namespace
+
+TEST(CaseFold, WindowsTableEqualsIcuForEveryCodePoint)
+{
+    std::size_t next = 0;
+    int differences = 0;
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        std::u16string expected = fold(c);
+        std::u16string fromTable;
+        if (next < std::size(kCaseFolds) && kCaseFolds[next].from == c) {
+            for (int k = 0; k < 4 && kCaseFolds[next].to[k] != 0; ++k)
+                fromTable.push_back(kCaseFolds[next].to[k]);
+            ++next;
+        } else if (c < 0x10000) {
+            fromTable.push_back(static_cast<char16_t>(c));
+        } else {
+            fromTable = {static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+        }
+        if (fromTable != expected && ++differences <= 5)
+            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c);
+    }
+    EXPECT_EQ(next, std::size(kCaseFolds)) << "table entries out of order";
+    EXPECT_EQ(differences, 0);
+}
+#endif
