@@ -3,7 +3,9 @@
 #include <QFrame>
 #include <QLabel>
 #include <QStatusBar>
+#include <QHelpEvent>
 #include <QTextDocument>
+#include <QToolTip>
 #include <QWebEngineView>
 #include <QWindow>
 
@@ -184,6 +186,13 @@ TEST_F(MainWindow, LongContactAnswerIsCutToWhatTheBarCanShow)
     QTextDocument tip;
     tip.setHtml(statusBar()->toolTip());
     EXPECT_EQ(tip.toPlainText(), status);
+    // Resting the mouse on the bar shows it.
+    const QPoint at(300, statusBar()->height() / 2);
+    QHelpEvent rest(QEvent::ToolTip, at, statusBar()->mapToGlobal(at));
+    QApplication::sendEvent(statusBar(), &rest);
+    EXPECT_TRUE(waitFor([] { return QToolTip::isVisible(); }, 3000));
+    EXPECT_EQ(QToolTip::text(), statusBar()->toolTip());
+    QToolTip::hideText();
 
     // Padded so that the cut falls between the two halves of the emoji.
     const std::size_t pad = 1023 - static_cast<std::size_t>(frmMain::ownershipLine().size()) - 5;
