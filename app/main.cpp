@@ -9,6 +9,7 @@
 
 #include "browser/Language.h"
 #include "browser/Profile.h"
+#include "browser/WarmUp.h"
 #include "login/frmLogin.h"
 #include "login/logic/StartupOptions.h"
 #include "login/logic/AddressLookup.h"
@@ -87,6 +88,9 @@ int main(int argc, char** argv)
     talvo::frmLogin login(talvo::frmLogin::Defaults{serverHost, leaveUrl});
     login.services().isFirstInstance = [&guard] { return guard.tryAcquire(); };
     login.services().bringRunningForward = [&guard] { guard.askRunningToActivate(); };
+    login.services().startBrowser = [] { talvo::browser::warmup::startEngine(); };
+    login.services().prepareBrowserPage = [] { talvo::browser::warmup::preparePage(); };
+    login.services().dropBrowserPage = [] { talvo::browser::warmup::dropPage(); };
     talvo::frmMain::instance().setLoginView(&login);
     talvo::frmMain::instance().setContactHost(serverHost);
     if (options.httpLimits) {

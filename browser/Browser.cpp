@@ -13,8 +13,10 @@
 
 namespace talvo::browser {
 
-Browser::Browser(QWidget* mainWindow)
-    : QObject(mainWindow), mainWindow_(mainWindow), mainView_(new BrowserView(BrowserPage::Role::Main, mainWindow)),
+Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
+    : QObject(mainWindow), mainWindow_(mainWindow),
+      mainView_(preparedPage ? new BrowserView(preparedPage, mainWindow)
+                             : new BrowserView(BrowserPage::Role::Main, mainWindow)),
       downloads_(new Downloads(profile(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
       print_(new PrintPreview(this))
 {

@@ -12,6 +12,7 @@ class QWidget;
 
 namespace talvo::browser {
 
+class BrowserPage;
 class BrowserView;
 class Downloads;
 class PopupWindow;
@@ -27,7 +28,8 @@ public:
 
     // mainWindow: the window the main view sits in (its parent), the centre for popups
     // and the parent of the save and print dialogs.
-    explicit Browser(QWidget* mainWindow);
+    // preparedPage: the main page made ahead (see WarmUp.h), taken over; or nullptr.
+    explicit Browser(QWidget* mainWindow, BrowserPage* preparedPage = nullptr);
     ~Browser() override;
 
     BrowserView* mainView() const { return mainView_; }

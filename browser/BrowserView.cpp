@@ -106,8 +106,13 @@ bool keepInMenu(QWebEnginePage::WebAction action)
 } // namespace
 
 BrowserView::BrowserView(BrowserPage::Role role, QWidget* parent)
-    : QWebEngineView(parent), page_(new BrowserPage(role, this))
+    : BrowserView(new BrowserPage(role, nullptr), parent)
 {
+}
+
+BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(parent), page_(page)
+{
+    page_->setParent(this);
     setPage(page_);
     for (QObject* child : children())
         watchChild(child);

@@ -16,6 +16,8 @@ class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
     BrowserView(BrowserPage::Role role, QWidget* parent);
+    // On a page made beforehand (the warmed-up main page); the view takes it over.
+    BrowserView(BrowserPage* page, QWidget* parent);
 
     BrowserPage* browserPage() const { return page_; }
 

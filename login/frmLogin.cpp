@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStringList>
+#include <QTimer>
 #include <cmath>
 #include <exception>
 #include <optional>
@@ -257,7 +258,21 @@ QString frmLogin::getVisitUrl(const QString& strMember, const std::function<void
                     contact();
             }
             return url;
+        },
+        [this] {
+            // The engine's start-up does not depend on the answers: it runs while they
+            // are awaited, so the page can be asked for as soon as they are in.
+            if (services_.startBrowser)
+                services_.startBrowser();
+            browserStarted_ = true;
+            if (services_.prepareBrowserPage)
+                services_.prepareBrowserPage();
         });
+    if (!address || address->empty()) {
+        // No main window for now: no render process may stay behind for it.
+        if (services_.dropBrowserPage)
+            services_.dropBrowserPage();
+    }
     return address ? QString::fromStdU16String(*address) : QString();
 }
 
@@ -523,6 +538,16 @@ void frmLogin::showEvent(QShowEvent* event)
                 checked << chkCopyright(index)->text();
         }
         qCInfo(lcWindows, "login window shown, checked: %s", qUtf8Printable(checked.join(u',')));
+        // The engine starts while the user chooses, once the window is on screen.
+        if (!browserStarted_) {
+            QTimer::singleShot(100, this, [this] {
+                if (browserStarted_ || phase_ != login::LookupPhase::Idle)
+                    return;
+                browserStarted_ = true;
+                if (services_.startBrowser)
+                    services_.startBrowser();
+            });
+        }
     }
     QWidget::showEvent(event);
 }

@@ -48,6 +48,13 @@ public:
         // The main window's contact request for a member, as a job the lookup's worker
         // runs right after an address came back (unset: the main window asks by itself).
         std::function<std::function<void()>(const QString& member)> contactLookupJob;
+        // The browser engine's start-up, run here while the server is asked (each unset:
+        // nothing warms up). startBrowser: the engine alone, no render process;
+        // prepareBrowserPage: the main window's page on a blank document, which starts
+        // its render process; dropBrowserPage: that page goes again (no address came).
+        std::function<void()> startBrowser;
+        std::function<void()> prepareBrowserPage;
+        std::function<void()> dropBrowserPage;
     };
 
     enum class LoadResult { SecondInstance, HandedOff, WaitForUser };
@@ -110,6 +117,8 @@ protected:
 private:
     // Runs on a worker thread while this thread keeps its event loop; onAttempt runs
     // here, with the number of each check-code attempt.
+    // The browser engine and the main window's page warm up meanwhile; when no address
+    // comes, the page goes again.
     QString getVisitUrl(const QString& strMember, const std::function<void(int attempt)>& onAttempt = {});
     void setBusyLook(bool busy);
     void showAttempt(int attempt);
@@ -136,6 +145,7 @@ private:
     bool unloaded_ = false;
     login::LookupPhase phase_ = login::LookupPhase::Idle;
     bool centred_ = false;
+    bool browserStarted_ = false;
     int mouseDownX_ = 0; // twips
     int mouseDownY_ = 0;
 

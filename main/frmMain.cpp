@@ -25,6 +25,7 @@
 
 #include "browser/Browser.h"
 #include "browser/BrowserView.h"
+#include "browser/WarmUp.h"
 #include "main/TitleWatcher.h"
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
@@ -162,7 +163,8 @@ void frmMain::buildControls()
     StatusBar1->setAutoFillBackground(true); // it covers the bottom of the page
     StatusBar1->showMessage(QString::fromUtf16(u"“Zentarro”客户营销管理软件"));
 
-    browser_ = new browser::Browser(this);
+    // On the page the engine warmed up while the server was asked, if there is one.
+    browser_ = new browser::Browser(this, browser::warmup::takePage());
     browser_->setExternalOpener([this](const QUrl& url) { opener_(url.toString().toStdU16String()); });
     WebBrowser1 = browser_->mainView();
     // Download progress borrows the status bar; its own line comes back afterwards.

@@ -5,7 +5,15 @@ Start-up: from process start to the demo server logging the request for
 (the browser engine's helpers included), read once the page has loaded, and the peak of the
 summed RSS sampled every 20 ms.
 
-Usage: TALVO_BIN=build/bin TALVO_XCLOSE=... python3 startup.py [--runs 7]
+Three parts, each with its runs interleaved so drift in machine load hits both sides alike:
+  loopback  talvo-qv against the bare view, the server answering at once;
+  latency   the server answers every service request after 100 ms; talvo-qv against the
+            sequential reference: the bare view's own time plus the three round trips
+            (check code, address, contact summary) measured in the same run;
+  click     plain talvo with 100 ms answers: from the click on the login picture to the
+            page request, against the same three round trips.
+
+Usage: TALVO_BIN=build/bin TALVO_XCLOSE=... python3 startup.py [--runs 7] [--parts loopback,latency,click]
 """
 
 import argparse
@@ -14,6 +22,7 @@ import statistics
 import sys
 import threading
 import time
+import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "tests", "e2e"))
@@ -72,7 +81,7 @@ class RssSampler:
         self._thread.join(5)
 
 
-def one_run(session, program, page_url):
+def one_run(session, program, page_url, settle=2.0):
     before = len(session.server.process.output.lines())
     env = harness.client_env(session.xvfb.display, session.scratch)
     if program == "talvo-qv":
@@ -88,7 +97,7 @@ def one_run(session, program, page_url):
             what="the login page request")
         startup = time.monotonic() - started
         # Let the page finish loading and painting before reading the high-water marks.
-        time.sleep(2.0)
+        time.sleep(settle)
         hwm_kb = sum(status_kb(p, "VmHWM") for p in descendants(proc.pid))
         sampler.stop()
         windows = session.desktop.find_windows("Alderan" if program == "talvo-qv" else "bare view",
@@ -101,26 +110,65 @@ def one_run(session, program, page_url):
         proc.stop()
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--runs", type=int, default=7)
-    options = parser.parse_args()
+LOGIN_CAPTION = "用户登录"
+DELAY_MS = 100
 
+
+def round_trips(server):
+    """Seconds for the three service requests the client makes before the page, one after the
+    other, as a plain HTTP client sees them."""
+    started = time.monotonic()
+    for target in ("/soft!code.action?rnm=1", "/softcheck!geturl.action?member=qv1&rnm=1",
+                   "/softcheck!contact.action?memberid=qv1&rnm=1"):
+        with urllib.request.urlopen(server.url + target, timeout=10) as reply:
+            reply.read()
+    return time.monotonic() - started
+
+
+def click_run(session):
+    """Plain talvo: from the click on the login picture to the login-page request."""
+    proc = harness.Client("talvo", session.xvfb.display, session.scratch, "--server",
+                          session.server.address)
+    try:
+        proc.diag("login window shown", 60)
+        window = session.desktop.find_windows(LOGIN_CAPTION, pid=proc.pid)[0]
+        x, y, _, _ = session.desktop.geometry(window)
+        # The browser engine warms up while the window is shown; a user takes a moment too.
+        time.sleep(3.0)
+        before = len(session.server.process.output.lines())
+        session.desktop.move(x + 418, y + 274)
+        clicked = time.monotonic()
+        session.desktop.run("xdotool", "click", "1")
+        session.server.process.output.wait_for(
+            lambda l: " /ui/common/login.jsp" in l, 60, start=before, what="the login page request")
+        took = time.monotonic() - clicked
+        windows = session.desktop.find_windows("Cedrow", pid=proc.pid)
+        session.desktop.close(windows[0])
+        proc.wait_exit(20)
+        return took
+    finally:
+        proc.stop()
+
+
+def load_note():
+    with open("/proc/loadavg") as f:
+        return "load average " + " ".join(f.read().split()[:3]) + f", {os.cpu_count()} cores"
+
+
+def loopback_part(runs):
     results = {"talvo-qv": [], "bare view": []}
     with harness.Session() as session:
         page_url = f"{session.server.url}/ui/common/login.jsp?cp=1"
         # One untimed start of each warms the disk cache and the font cache.
         for program in results:
             one_run(session, program, page_url)
-        # Interleaved, so drift in machine load hits both alike.
-        for run in range(options.runs):
+        for run in range(runs):
             for program in results:
                 startup, hwm, peak = one_run(session, program, page_url)
                 results[program].append((startup, hwm, peak))
                 print(f"run {run + 1}: {program:9s} start-up {startup * 1000:7.0f} ms   "
                       f"VmHWM sum {hwm / 1024:6.1f} MiB   peak RSS sum {peak / 1024:6.1f} MiB",
                       flush=True)
-
     print()
     medians = {}
     for program, rows in results.items():
@@ -129,8 +177,58 @@ def main():
         print(f"median over {len(rows)} runs, {program:9s}: start-up {startup * 1000:6.0f} ms, "
               f"VmHWM sum {hwm / 1024:6.1f} MiB, peak RSS sum {peak / 1024:6.1f} MiB")
     ours, floor = medians["talvo-qv"], medians["bare view"]
-    print(f"ratio talvo-qv / bare view: start-up {ours[0] / floor[0]:.2f}, "
-          f"VmHWM {ours[1] / floor[1]:.2f}, peak RSS {ours[2] / floor[2]:.2f}")
+    print(f"loopback: ratio talvo-qv / bare view: start-up {ours[0] / floor[0]:.2f} (goal <= 1.2), "
+          f"VmHWM {ours[1] / floor[1]:.2f} (goal <= 1.05), peak RSS {ours[2] / floor[2]:.2f}   "
+          f"[{load_note()}]", flush=True)
+
+
+def latency_part(runs):
+    ours, bare, trips = [], [], []
+    with harness.Session("--delay-ms", str(DELAY_MS)) as session:
+        page_url = f"{session.server.url}/ui/common/login.jsp?cp=1"
+        one_run(session, "talvo-qv", page_url, settle=0.5)
+        one_run(session, "bare view", page_url, settle=0.5)
+        for run in range(runs):
+            ours.append(one_run(session, "talvo-qv", page_url, settle=0.5)[0])
+            bare.append(one_run(session, "bare view", page_url, settle=0.5)[0])
+            trips.append(round_trips(session.server))
+            print(f"run {run + 1}: talvo-qv {ours[-1] * 1000:6.0f} ms   bare view {bare[-1] * 1000:6.0f} ms"
+                  f"   three round trips {trips[-1] * 1000:5.0f} ms", flush=True)
+    reference = statistics.median(bare) + statistics.median(trips)
+    print(f"latency {DELAY_MS} ms: median talvo-qv {statistics.median(ours) * 1000:.0f} ms, bare view "
+          f"{statistics.median(bare) * 1000:.0f} ms + round trips {statistics.median(trips) * 1000:.0f} ms"
+          f" = sequential reference {reference * 1000:.0f} ms; ratio "
+          f"{statistics.median(ours) / reference:.2f} (goal <= 0.75)   [{load_note()}]", flush=True)
+
+
+def click_part(runs):
+    clicks, trips = [], []
+    with harness.Session("--delay-ms", str(DELAY_MS)) as session:
+        click_run(session)
+        for run in range(runs):
+            clicks.append(click_run(session))
+            trips.append(round_trips(session.server))
+            print(f"run {run + 1}: click to page request {clicks[-1] * 1000:6.0f} ms   "
+                  f"three round trips {trips[-1] * 1000:5.0f} ms", flush=True)
+    over = statistics.median(clicks) - statistics.median(trips)
+    print(f"click, latency {DELAY_MS} ms: median click to page request "
+          f"{statistics.median(clicks) * 1000:.0f} ms, three round trips "
+          f"{statistics.median(trips) * 1000:.0f} ms; over them {over * 1000:.0f} ms (goal <= 50 ms)"
+          f"   [{load_note()}]", flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--parts", default="loopback,latency,click")
+    options = parser.parse_args()
+    parts = {"loopback": loopback_part, "latency": latency_part, "click": click_part}
+    for name in options.parts.split(","):
+        if name not in parts:
+            parser.error(f"unknown part: {name}")
+        print(f"== {name} ==", flush=True)
+        parts[name](options.runs)
+        print(flush=True)
 
 
 if __name__ == "__main__":

@@ -21,7 +21,7 @@ struct Rendezvous {
 
 } // namespace
 
-bool waitOffThread(std::function<void(const UiPost& post)> work)
+bool waitOffThread(std::function<void(const UiPost& post)> work, const std::function<void()>& meanwhile)
 {
     QEventLoop loop;
     auto shared = std::make_shared<Rendezvous>();
@@ -45,6 +45,8 @@ bool waitOffThread(std::function<void(const UiPost& post)> work)
             QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
     }).detach();
 
+    if (meanwhile)
+        meanwhile();
     // Returns at once when the application is already quitting.
     loop.exec();
 
