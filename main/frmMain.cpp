@@ -25,6 +25,7 @@
 
 #include "browser/Browser.h"
 #include "browser/BrowserView.h"
+#include "browser/RequestWait.h"
 #include "browser/WarmUp.h"
 #include "main/TitleWatcher.h"
 #include "platform/SystemBrowser.h"
@@ -59,6 +60,9 @@ constexpr int kMaxPlacementFixes = 10;
 
 // How long the last download notice stays before the status bar's own line returns.
 constexpr int kStatusNoticeMs = 10000;
+
+// The longest the window waits for its page's request before showing anyway.
+constexpr int kRequestWaitMs = 500;
 
 const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
 const QString kMessageCaption = QString::fromUtf16(u"提示信息");
@@ -208,6 +212,9 @@ void frmMain::Show()
             ender_(1);
             return;
         }
+        // The page's request goes out before the window's first frame holds this thread.
+        if (WebBrowser1 && !browser::waitForPageRequest(WebBrowser1->page(), kRequestWaitMs))
+            qCInfo(lcWindows, "main window shown before the page request");
     }
     show();
     raise();
