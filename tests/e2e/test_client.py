@@ -349,6 +349,84 @@ class LoginKeyboard(unittest.TestCase):
             self.assertNotIn("main window", "\n".join(again.diags()))
 
 
+def render_processes(pid):
+    """Render processes below the client: the children of its renderer zygote (the
+    zygote without --no-zygote-sandbox; a forked renderer keeps the zygote's command line)."""
+    parents, cmdlines = {}, {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                cmdline = f.read().replace(b"\0", b" ").decode("utf-8", "replace")
+        except (OSError, IndexError, ValueError):
+            continue
+        parents[int(entry)] = ppid
+        cmdlines[int(entry)] = cmdline
+    zygotes = [p for p, parent in parents.items() if parent == pid
+               and "--type=zygote" in cmdlines[p] and "--no-zygote-sandbox" not in cmdlines[p]]
+    return sorted(p for p, parent in parents.items() if parent in zygotes)
+
+
+def settled(get, want, timeout=10.0, hold=1.0):
+    """Polls get() until it has equalled want for hold seconds; returns the last value."""
+    deadline = time.monotonic() + timeout
+    since = None
+    while True:
+        value = get()
+        now = time.monotonic()
+        if value == want:
+            since = since or now
+            if now - since >= hold:
+                return value
+        else:
+            since = None
+        if now > deadline:
+            return value
+        time.sleep(0.1)
+
+
+class BrowserWarmUp(unittest.TestCase):
+    """The engine and the main page start while the server is asked, and leave nothing behind."""
+
+    def test_failed_lookup_leaves_no_render_process(self):
+        with Session("--no-address") as s:
+            qv = s.start("talvo-qv")
+            qv.diag("login window shown", START_TIMEOUT)
+            lines = "\n".join(qv.diags())
+            self.assertIn("browser page prepared", lines)
+            self.assertIn("browser page dropped", lines)
+            self.assertEqual(settled(lambda: len(render_processes(qv.pid)), 0), 0,
+                             "a render process stayed behind the failed lookup")
+            # Nothing of the warm-up showed: the login window is the only window.
+            self.assertEqual(s.desktop.find_windows_now("Alderan"), [])
+
+            # The same after a failed lookup started from the window.
+            window = s.desktop.find_windows(LOGIN_CAPTION, pid=qv.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+            mark = len(qv.output.lines())
+            s.desktop.click(x + 418, y + 274)
+            qv.diag("browser page dropped", 20, mark)
+            self.assertEqual(settled(lambda: len(render_processes(qv.pid)), 0), 0)
+            s.desktop.click(x + 487, y + 9)
+            self.assertEqual(qv.wait_exit(15), 0)
+
+    def test_the_main_window_uses_the_warm_page(self):
+        with Session() as s:
+            qv = s.start("talvo-qv")
+            at, _ = qv.diag("browser page prepared", START_TIMEOUT)
+            qv.diag("main window shown", START_TIMEOUT, at)
+            s.server.wait_request(lambda t: path_of(t) == "/ui/common/login.jsp", 30,
+                                  "the login page request")
+            # One render process: the warm page's, which the page went on with.
+            self.assertEqual(settled(lambda: len(render_processes(qv.pid)), 1), 1)
+            window = s.desktop.find_windows("Alderan", pid=qv.pid)[0]
+            s.desktop.close(window)
+            self.assertEqual(qv.wait_exit(20), 0)
+
+
 class PageCommands(unittest.TestCase):
     """The demo pages sign in by themselves; titles pushed to them become commands."""
 
