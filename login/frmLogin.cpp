@@ -247,8 +247,12 @@ QString frmLogin::getVisitUrl(const QString& strMember, const std::function<void
         [lookup, host = ServerUrl.toStdU16String(), code = strMember.toStdU16String(), contact,
          onAttempt, addressIn](const platform::UiPost& post) {
             login::AttemptObserver tell;
-            if (onAttempt)
-                tell = [&post, onAttempt](int attempt) { post([onAttempt, attempt] { onAttempt(attempt); }); };
+            tell = [&post, onAttempt](int attempt) {
+                // Said here, as the attempt starts: this thread may be busy for a while.
+                qCInfo(lcWindows, "connecting: attempt %d", attempt);
+                if (onAttempt)
+                    post([onAttempt, attempt] { onAttempt(attempt); });
+            };
             std::u16string url = lookup.getVisitUrl(host, code, tell);
             if (!url.empty()) {
                 post(addressIn);
@@ -318,10 +322,7 @@ frmLogin::LoadResult frmLogin::Form_Load()
         login::StartupSplash splash;
         splash.showAttempt(1);
         phase_ = login::LookupPhase::LookingUp;
-        VisitUrl = getVisitUrl(member, [&splash](int attempt) {
-            qCInfo(lcWindows, "connecting: attempt %d", attempt);
-            splash.showAttempt(attempt);
-        });
+        VisitUrl = getVisitUrl(member, [&splash](int attempt) { splash.showAttempt(attempt); });
         if (VisitUrl.isEmpty())
             phase_ = login::LookupPhase::Idle;
     }
@@ -377,7 +378,6 @@ void frmLogin::setBusyLook(bool busy)
 
 void frmLogin::showAttempt(int attempt)
 {
-    qCInfo(lcWindows, "connecting: attempt %d", attempt);
     lblConnecting_->setText(text(u"正在连接服务器… 第 %1 次尝试").arg(attempt));
     lblConnecting_->show();
 }
