@@ -142,6 +142,23 @@ std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char1
 std::size_t decodeLegacy(const CodePageTable& table, bool strict, const unsigned char* bytes, std::size_t length,
                          char16_t* out, std::size_t capacity)
 {
+    if (out == nullptr && !strict) {
+        // Counting needs no table but the lead bytes: every step gives one unit.
+        if (table.dbcs.empty())
+            return length;
+        std::size_t steps = 0;
+        std::size_t i = 0;
+        while (i < length) {
+            if (i + 8 <= length && allAscii8(bytes + i)) {
+                steps += 8;
+                i += 8;
+                continue;
+            }
+            i += table.lead[bytes[i]] && i + 1 < length && bytes[i + 1] >= kLowestTrailByte ? 2 : 1;
+            ++steps;
+        }
+        return steps;
+    }
     std::size_t o = 0;
     std::size_t i = 0;
     while (i < length) {
