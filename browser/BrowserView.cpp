@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include "browser/FindBar.h"
+#include "browser/PageRecovery.h"
 #include "browser/logic/Zoom.h"
 #include "platform/gui/Diagnostics.h"
 
@@ -121,7 +122,10 @@ BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(pa
     connect(page_, &QWebEnginePage::loadFinished, this, [this] { applyZoom(zoomPercent); });
     findBar_ = new FindBar(page_, this);
     findBar_->hide();
+    recovery_ = new PageRecovery(this);
 }
+
+bool BrowserView::showsFailedLoad() const { return recovery_ && recovery_->showsFailedLoad(); }
 
 int BrowserView::sessionZoom() { return zoomPercent; }
 

@@ -8,6 +8,7 @@
 namespace talvo::browser {
 
 class FindBar;
+class PageRecovery;
 
 // A browser view with what a user works with all day: the browser keys (reload, find,
 // zoom, back and forward, print), the mouse's back and forward buttons, a find bar and a
@@ -20,6 +21,9 @@ public:
     BrowserView(BrowserPage* page, QWidget* parent);
 
     BrowserPage* browserPage() const { return page_; }
+
+    // True while the view holds the stand-in for a failed load, not an application page.
+    bool showsFailedLoad() const;
 
     // Runs one browser action as its key would.
     void perform(browserlogic::BrowserAction action);
@@ -46,6 +50,7 @@ private:
 
     BrowserPage* page_;
     FindBar* findBar_ = nullptr;
+    PageRecovery* recovery_ = nullptr;
     double baseZoom_ = 1.0;
 };
 

@@ -86,10 +86,20 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.longContact = true;
         } else if (arg == "--line-ends") {
             options.lineEnds = true;
+        } else if (arg == "--app-switch") {
+            options.appSwitch = true;
+        } else if (arg == "--login-over-tls") {
+            options.loginOverTls = true;
+        } else if ((arg == "--tls-cert" || arg == "--tls-key") && i + 1 < args.size()) {
+            (arg == "--tls-cert" ? options.tlsCert : options.tlsKey) = args[++i];
         } else {
             return fail("unknown option: " + arg);
         }
     }
+    if (options.tlsCert.empty() != options.tlsKey.empty())
+        return fail("--tls-cert and --tls-key go together");
+    if (options.loginOverTls && options.tlsCert.empty())
+        return fail("--login-over-tls needs --tls-cert and --tls-key");
     parsed.options = options;
     return parsed;
 }
@@ -115,6 +125,14 @@ std::string usage(const std::string& program)
            "  --huge-body              answer the contact request with over 16 MiB, streamed\n"
            "  --long-contact           answer the contact request with a few thousand characters\n"
            "  --line-ends              end every service answer with a CR LF line end\n"
+           "\n"
+           "Failures underneath the pages:\n"
+           "  --app-switch             serve the web application on a port of its own\n"
+           "                           (\"application on 127.0.0.1:PORT\"); GET /demo/app-down\n"
+           "                           stops it, GET /demo/app-up starts it again\n"
+           "  --tls-cert FILE --tls-key FILE\n"
+           "                           also serve over HTTPS (\"tls listening on 127.0.0.1:PORT\")\n"
+           "  --login-over-tls         the login page redirects to its HTTPS address\n"
            "\n"
            "  --help                   this text\n"
            "Stops on SIGTERM or SIGINT.\n";

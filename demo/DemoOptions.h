@@ -23,6 +23,13 @@ struct DemoOptions {
     bool hugeBody = false;               // the contact answer is over 16 MiB, streamed
     bool longContact = false;            // the contact answer runs to a few thousand characters
     bool lineEnds = false;               // every service answer ends in "\r\n"
+    // The web application on a port of its own, which /demo/app-down and /demo/app-up stop
+    // and start again while the services stay up.
+    bool appSwitch = false;
+    // Also serve over HTTPS with this certificate and key (PEM files), on a port of its own.
+    std::string tlsCert;
+    std::string tlsKey;
+    bool loginOverTls = false;           // the login page redirects to its HTTPS address
     bool help = false;
 };
 

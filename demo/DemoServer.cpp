@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include <httplib.h>
@@ -299,7 +300,73 @@ struct DemoServer::Impl {
     std::deque<std::string> titles;
     std::atomic<int> checkCodeRequests{0};
 
+    // The web application's own listener (--app-switch) and the HTTPS one (--tls-cert).
+    std::mutex appMutex;  // guards app, appThread
+    std::unique_ptr<TolerantServer> app;
+    std::thread appThread;
+    int appPort = -1;
+    std::unique_ptr<httplib::SSLServer> tls;
+    std::thread tlsThread;
+    int tlsPort = -1;
+
     Impl(DemoOptions o, std::FILE* f) : options(o), log(f) {}
+
+    ~Impl()
+    {
+        stopApp();
+        if (tls)
+            tls->stop();
+        if (tlsThread.joinable())
+            tlsThread.join();
+    }
+
+    void configure(httplib::Server& target, bool secure)
+    {
+        // Pages keep connections alive and silent requests hold theirs: more workers than
+        // the library's default so neither starves the other.
+        target.new_task_queue = [] { return new httplib::ThreadPool(32); };
+        target.set_keep_alive_timeout(2);
+        target.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+            logRequest(request);
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+        const auto handler = [this, secure](const httplib::Request& request, httplib::Response& response) {
+            route(request, response, secure);
+        };
+        target.Get(".*", handler);
+        target.Post(".*", handler);
+    }
+
+    // Starts the application's listener on appPort (a free port the first time).
+    bool startApp()
+    {
+        std::lock_guard lock(appMutex);
+        if (app)
+            return true;
+        auto server = std::make_unique<TolerantServer>();
+        configure(*server, false);
+        if (appPort < 0)
+            appPort = server->bind_to_any_port("127.0.0.1");
+        else if (!server->bind_to_port("127.0.0.1", appPort))
+            return false;
+        if (appPort < 0)
+            return false;
+        app = std::move(server);
+        appThread = std::thread([s = app.get()] { s->listen_after_bind(); });
+        return true;
+    }
+
+    // Stops it: connections to its port are refused until startApp().
+    void stopApp()
+    {
+        std::lock_guard lock(appMutex);
+        if (!app)
+            return;
+        app->stop();
+        if (appThread.joinable())
+            appThread.join();
+        app.reset();
+    }
 
     void logRequest(const httplib::Request& request)
     {
@@ -359,6 +426,8 @@ struct DemoServer::Impl {
         const std::string member = queryValue(receivedTarget(request.target), "member");
         if (options.noAddress || !findMember(member))
             return "mireth_url:null";
+        if (options.appSwitch)
+            return "mireth_url:127.0.0.1:" + std::to_string(appPort);
         return "mireth_url:" + ownAddress();
     }
 
@@ -459,7 +528,7 @@ struct DemoServer::Impl {
         return true;
     }
 
-    void route(const httplib::Request& request, httplib::Response& response)
+    void route(const httplib::Request& request, httplib::Response& response, bool secure)
     {
         const std::string& path = request.path;
         if (path == "/soft!code.action")
@@ -494,6 +563,24 @@ struct DemoServer::Impl {
             return;
         }
 
+        if (path == "/demo/app-down" || path == "/demo/app-up") {
+            if (!options.appSwitch) {
+                response.status = 404;
+                response.set_content("no --app-switch\n", kText);
+                return;
+            }
+            // From a listener of its own: the application's cannot stop itself from inside.
+            const bool up = path == "/demo/app-up";
+            const bool ok = up ? startApp() : (stopApp(), true);
+            response.status = ok ? 200 : 500;
+            response.set_content(ok ? (up ? "up\n" : "down\n") : "cannot listen again\n", kText);
+            return;
+        }
+        if (path == "/ui/common/login.jsp" && options.loginOverTls && !secure && tlsPort > 0) {
+            response.set_redirect("https://127.0.0.1:" + std::to_string(tlsPort) + receivedTarget(request.target));
+            return;
+        }
+
         if (path == "/" && servePage("index.html", request, response))
             return;
         if (path == "/ui/common/login.jsp" && servePage("login.html", request, response))
@@ -516,20 +603,7 @@ struct DemoServer::Impl {
 
 DemoServer::DemoServer(DemoOptions options, std::FILE* log) : impl_(std::make_unique<Impl>(options, log))
 {
-    httplib::Server& server = impl_->server;
-    // Pages keep connections alive and silent requests hold theirs: more workers than
-    // the library's default so neither starves the other.
-    server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    server.set_keep_alive_timeout(2);
-    server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
-        impl_->logRequest(request);
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
-    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        impl_->route(request, response);
-    };
-    server.Get(".*", handler);
-    server.Post(".*", handler);
+    impl_->configure(impl_->server, false);
 }
 
 DemoServer::~DemoServer() = default;
@@ -541,6 +615,20 @@ int DemoServer::bind()
         impl.port = impl.server.bind_to_any_port("127.0.0.1");
     else
         impl.port = impl.server.bind_to_port("127.0.0.1", impl.options.port) ? impl.options.port : -1;
+    if (impl.port < 0)
+        return -1;
+    if (impl.options.appSwitch && !impl.startApp())
+        return -1;
+    if (!impl.options.tlsCert.empty()) {
+        impl.tls = std::make_unique<httplib::SSLServer>(impl.options.tlsCert.c_str(), impl.options.tlsKey.c_str());
+        if (!impl.tls->is_valid())
+            return -1;
+        impl.configure(*impl.tls, true);
+        impl.tlsPort = impl.tls->bind_to_any_port("127.0.0.1");
+        if (impl.tlsPort < 0)
+            return -1;
+        impl.tlsThread = std::thread([s = impl.tls.get()] { s->listen_after_bind(); });
+    }
     return impl.port;
 }
 
@@ -551,6 +639,16 @@ bool DemoServer::serve()
     return impl_->server.listen_after_bind() || impl_->isStopping();
 }
 
-void DemoServer::stop() { impl_->stop(); }
+void DemoServer::stop()
+{
+    impl_->stop();
+    impl_->stopApp();
+    if (impl_->tls)
+        impl_->tls->stop();
+}
+
+int DemoServer::appPort() const { return impl_->appPort; }
+
+int DemoServer::tlsPort() const { return impl_->tlsPort; }
 
 } // namespace talvo::demo

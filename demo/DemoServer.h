@@ -29,6 +29,11 @@ public:
     // From any thread: ends serve() and releases requests held on purpose.
     void stop();
 
+    // After bind(): the web application's own port with --app-switch, the HTTPS port with
+    // a certificate; -1 without.
+    int appPort() const;
+    int tlsPort() const;
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -39,6 +39,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: cannot listen on 127.0.0.1:%d\n", program.c_str(), parsed.options->port);
         return 1;
     }
+    // The extra ports first: whoever waits for the listening line can read them already.
+    if (server.appPort() > 0)
+        std::printf("application on 127.0.0.1:%d\n", server.appPort());
+    if (server.tlsPort() > 0)
+        std::printf("tls listening on 127.0.0.1:%d\n", server.tlsPort());
     std::printf("listening on 127.0.0.1:%d\n", port);
     std::fflush(stdout);
 

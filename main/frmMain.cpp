@@ -554,6 +554,11 @@ void frmMain::onDocumentTitle(const QString& title)
     qCInfo(lcWindows).noquote() << "page title: " + title;
     if (unloading_)
         return;
+    // The engine's stand-in for a failed load names the address; it is no word of the page.
+    if (browser_ && browser_->mainView() && browser_->mainView()->showsFailedLoad()) {
+        qCInfo(lcWindows) << "page title ignored: failed load";
+        return;
+    }
     mainlogic::onTitleChange(title.toStdU16String(), isChat, *this);
 }
 

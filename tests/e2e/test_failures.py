@@ -1,0 +1,159 @@
+"""End-to-end: the client when what is under the page goes wrong (application down, renderer
+killed, untrusted certificate)."""
+
+import os
+import signal
+import subprocess
+import time
+import unittest
+
+from harness import Session
+
+PRODUCT_TITLE = "“Zentarro”客户营销管理软件"
+START_TIMEOUT = 45  # WebEngine's first start under Xvfb on two cores takes a while
+
+
+def shoot(s, client, name):
+    """The main window into TALVO_E2E_SHOTS (when set), for people to look at."""
+    folder = os.environ.get("TALVO_E2E_SHOTS")
+    if not folder:
+        return
+    window = s.desktop.find_windows(PRODUCT_TITLE, pid=client.pid)[0]
+    s.desktop.screenshot(window, os.path.join(folder, name))
+
+
+def renderers(pid):
+    """Render processes started by the client with this pid."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                args = f.read().split(b"\0")
+        except OSError:
+            continue
+        if b"--type=renderer" in args and ancestor_of(pid, int(entry)):
+            found.append(int(entry))
+    return found
+
+
+def ancestor_of(ancestor, pid):
+    while pid > 1:
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                pid = int(f.read().rsplit(")", 1)[1].split()[1])
+        except OSError:
+            return False
+        if pid == ancestor:
+            return True
+    return False
+
+
+def kill_renderers(pid):
+    victims = renderers(pid)
+    if not victims:
+        raise AssertionError("the client has no render process")
+    for victim in victims:
+        os.kill(victim, signal.SIGKILL)
+    return victims
+
+
+class ApplicationDown(unittest.TestCase):
+    def test_error_page_then_back_by_itself_by_key_and_by_button(self):
+        with Session("--app-switch") as s:
+            s.server.get("/demo/app-down")
+            qv = s.start("talvo-qv")
+            qv.diag("main window shown", START_TIMEOUT)
+            at, line = qv.diag("load failed: http://127.0.0.1:", 30)
+            self.assertIn("retry in 15 s", line)
+            time.sleep(1)
+            shoot(s, qv, "load-error.png")
+            # The engine's stand-in page names the address in its title: no command.
+            self.assertFalse([l for l in qv.diags() if l.startswith("page command:")])
+
+            # Back by itself: the first retry comes 15 s after the failure.
+            failed_at = time.monotonic()
+            s.server.get("/demo/app-up")
+            at, _ = qv.diag("retrying (scheduled)", 25, at)
+            self.assertGreater(time.monotonic() - failed_at, 10)
+            at, _ = qv.diag("page back: http://127.0.0.1:", 20, at)
+
+            # Down again, then back by F5.
+            s.server.get("/demo/app-down")
+            s.desktop.key("F5")
+            at, _ = qv.diag("load failed: http://127.0.0.1:", 20, at)
+            s.server.get("/demo/app-up")
+            s.desktop.key("F5")
+            at, _ = qv.diag("page back: http://127.0.0.1:", 20, at)
+
+            # And by the button, which has the focus on our error page.
+            s.server.get("/demo/app-down")
+            s.desktop.key("F5")
+            at, _ = qv.diag("load failed: http://127.0.0.1:", 20, at)
+            s.server.get("/demo/app-up")
+            s.desktop.key("space")
+            at, _ = qv.diag("retrying (button)", 10, at)
+            qv.diag("page back: http://127.0.0.1:", 20, at)
+            self.assertTrue(qv.running())
+
+
+class RendererGone(unittest.TestCase):
+    def test_reloads_by_itself_then_offers_the_button(self):
+        with Session("--auto-sign-in") as s:
+            qv = s.start("talvo-qv")
+            qv.diag("main window shown", START_TIMEOUT)
+            at, _ = qv.diag("page command: LOGINOK", 40)
+
+            kill_renderers(qv.pid)
+            at, _ = qv.diag("renderer gone: killed", 10, at)
+            shoot(s, qv, "renderer-gone.png")
+            at, _ = qv.diag("renderer gone: reloading by itself", 10, at)
+            at, _ = qv.diag("page back: http://127.0.0.1:", 30, at)
+
+            # Dead again within 30 s: no loop, the button instead.
+            kill_renderers(qv.pid)
+            at, _ = qv.diag("renderer gone again soon: waiting for the user", 10, at)
+            time.sleep(4)
+            shoot(s, qv, "renderer-gone-again.png")
+            lines_after = qv.output.lines()[at:]
+            self.assertFalse([l for l in lines_after if "reloading by itself" in l])
+
+            # The window and the bridge kept working meanwhile.
+            s.desktop.key("space")
+            at, _ = qv.diag("renderer gone: reload clicked", 10, at)
+            at, _ = qv.diag("page back: http://127.0.0.1:", 30, at)
+            s.server.push_title("VB:CHAT|7")
+            qv.diag("page command: CHAT|7", 20, at)
+            self.assertTrue(qv.running())
+
+
+class UntrustedCertificate(unittest.TestCase):
+    def test_self_signed_certificate_is_refused(self):
+        scratch = os.environ.get("TMPDIR", "/tmp")
+        key = os.path.join(scratch, f"talvo-e2e-{os.getpid()}-key.pem")
+        cert = os.path.join(scratch, f"talvo-e2e-{os.getpid()}-cert.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                        "-subj", "/CN=127.0.0.1", "-keyout", key, "-out", cert],
+                       check=True, capture_output=True, timeout=60)
+        try:
+            with Session("--tls-cert", cert, "--tls-key", key, "--login-over-tls") as s:
+                qv = s.start("talvo-qv")
+                qv.diag("main window shown", START_TIMEOUT)
+                at, host = qv.diag("certificate refused: ", 30)
+                self.assertTrue(host.startswith("127.0.0.1"), host)
+                at, line = qv.diag("load failed: https://127.0.0.1:", 20, at)
+                self.assertIn("no retry", line)
+                time.sleep(2)
+                shoot(s, qv, "certificate-refused.png")
+                self.assertTrue(qv.running())
+                # The page never loaded over the refused connection.
+                self.assertFalse([l for l in qv.diags() if l.startswith("page command:")])
+        finally:
+            for path in (key, cert):
+                if os.path.exists(path):
+                    os.remove(path)
+
+
+if __name__ == "__main__":
+    unittest.main()
