@@ -9,6 +9,7 @@
 
 #include "browser/Language.h"
 #include "browser/Profile.h"
+#include "browser/ProxySetup.h"
 #include "browser/WarmUp.h"
 #include "login/frmLogin.h"
 #include "login/logic/StartupOptions.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fputs("talvo: running as root, browser sandbox disabled\n", stderr);
     }
+    talvo::browser::useEnvironmentProxies();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));

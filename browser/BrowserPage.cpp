@@ -6,6 +6,7 @@
 
 #include "browser/PageDialogs.h"
 #include "browser/Profile.h"
+#include "browser/ProxySetup.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
@@ -18,9 +19,23 @@ BrowserPage::BrowserPage(Role role, QObject* parent) : QWebEnginePage(browser::p
         qCInfo(lcWindows).noquote() << "authentication refused: " + url.toString();
         *auth = QAuthenticator();
     });
+    // A proxy that asks gets the user part of its address once; asked again soon after, the
+    // credentials were wrong, and answering them again would only loop.
     connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
-            [](const QUrl& url, QAuthenticator* auth, const QString& proxyHost) {
-                qCInfo(lcWindows).noquote() << "proxy authentication refused: " + proxyHost + " for " + url.toString();
+            [this](const QUrl& url, QAuthenticator* auth, const QString& proxyHost) {
+                const auto credentials = environmentProxyCredentials(proxyHost);
+                const bool askedAgain = proxyAnswered_.isValid() && proxyAnswered_.elapsed() < 10000
+                                        && proxyAnsweredHost_ == proxyHost;
+                if (credentials && !askedAgain) {
+                    auth->setUser(QString::fromStdString(credentials->user));
+                    auth->setPassword(QString::fromStdString(credentials->password));
+                    proxyAnswered_.start();
+                    proxyAnsweredHost_ = proxyHost;
+                    qCInfo(lcWindows).noquote() << "proxy credentials given: " + proxyHost + " for " + url.toString();
+                    return;
+                }
+                qCInfo(lcWindows).noquote() << "proxy authentication refused: " + proxyHost + " for " + url.toString()
+                                                   + (credentials ? " (credentials rejected)" : " (none known)");
                 *auth = QAuthenticator();
             });
 }

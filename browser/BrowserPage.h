@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWebEnginePage>
 
 namespace talvo::browser {
@@ -8,8 +9,9 @@ namespace talvo::browser {
 //
 // The browser shows no dialogs of its own: no script-error boxes, no credential prompts
 // (an authentication request is answered at once with no credentials, so the server's own
-// 401 page shows). The page's own alert, confirm and prompt are the application's user
-// interface and appear as our message boxes; a page's "leave this page?" question is
+// 401 page shows; a proxy gets the credentials of its address in http_proxy / https_proxy).
+// The page's own alert, confirm and prompt are the application's user interface and appear
+// as our message boxes; a page's "leave this page?" question is
 // answered "leave" so navigating and closing are never stopped.
 class BrowserPage : public QWebEnginePage {
     Q_OBJECT
@@ -31,6 +33,8 @@ private:
     QWidget* dialogParent() const;
 
     Role role_;
+    QElapsedTimer proxyAnswered_;
+    QString proxyAnsweredHost_;
 };
 
 } // namespace talvo::browser

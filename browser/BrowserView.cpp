@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include "browser/FindBar.h"
+#include "browser/PagePermissions.h"
 #include "browser/PageRecovery.h"
 #include "browser/logic/Zoom.h"
 #include "platform/gui/Diagnostics.h"
@@ -123,6 +124,7 @@ BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(pa
     findBar_ = new FindBar(page_, this);
     findBar_->hide();
     recovery_ = new PageRecovery(this);
+    new PagePermissions(this);
 }
 
 bool BrowserView::showsFailedLoad() const { return recovery_ && recovery_->showsFailedLoad(); }

@@ -29,21 +29,31 @@ FailurePanel::FailurePanel(QWidget* view)
         label->setWordWrap(true);
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         label->setTextFormat(Qt::PlainText);
-        label->setMaximumWidth(560);
     }
     // Addresses and error names can be long and unbroken; let people copy them to support.
     detail_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    auto* column = new QVBoxLayout(this);
-    column->addStretch(2);
-    column->addWidget(headline_, 0, Qt::AlignHCenter);
+    // A column of readable width in the middle; labels fill it so they wrap to its width.
+    auto* box = new QWidget(this);
+    box->setMaximumWidth(620);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* column = new QVBoxLayout(box);
+    column->addWidget(headline_);
     column->addSpacing(10);
-    column->addWidget(advice_, 0, Qt::AlignHCenter);
+    column->addWidget(advice_);
     column->addSpacing(18);
     column->addWidget(button_, 0, Qt::AlignHCenter);
     column->addSpacing(24);
-    column->addWidget(detail_, 0, Qt::AlignHCenter);
-    column->addStretch(3);
+    column->addWidget(detail_);
+
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(box);
+    row->addStretch(1);
+    auto* page = new QVBoxLayout(this);
+    page->addStretch(2);
+    page->addLayout(row);
+    page->addStretch(3);
 
     connect(button_, &QPushButton::clicked, this, &FailurePanel::buttonClicked);
     view->installEventFilter(this);

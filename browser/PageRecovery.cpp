@@ -1,5 +1,6 @@
 #include "browser/PageRecovery.h"
 
+#include <QAuthenticator>
 #include <QNetworkInformation>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
@@ -70,6 +71,12 @@ PageRecovery::PageRecovery(BrowserView* view)
     connect(page, &QWebEnginePage::certificateError, this, &PageRecovery::onCertificateError);
     connect(page, &QWebEnginePage::renderProcessTerminated, this, &PageRecovery::onRendererGone);
     connect(panel_, &FailurePanel::buttonClicked, this, &PageRecovery::onButton);
+    // Runs after the page has answered: an empty answer means no credentials were known.
+    connect(page, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl&, QAuthenticator* auth, const QString&) {
+                if (auth->user().isEmpty())
+                    proxyRefused_ = true;
+            });
     if (QNetworkInformation* info = reachability()) {
         connect(info, &QNetworkInformation::reachabilityChanged, this, [this](QNetworkInformation::Reachability r) {
             if (r == QNetworkInformation::Reachability::Online)
@@ -83,12 +90,19 @@ void PageRecovery::onLoading(const QWebEngineLoadingInfo& info)
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadStartedStatus:
         failedDocument_ = false;
+        proxyRefused_ = false;
         return;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
         return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         if (info.isErrorPage()) {
             failedDocument_ = true; // the engine's stand-in for the failure below ours
+            return;
+        }
+        if (proxyRefused_) {
+            // What shows is the proxy's refusal, not the application.
+            failedDocument_ = true;
+            showFailure(FailureKind::ProxyAuth, info.url(), QStringLiteral("proxy authentication required (407)"));
             return;
         }
         failedDocument_ = false;
@@ -103,27 +117,32 @@ void PageRecovery::onLoading(const QWebEngineLoadingInfo& info)
         break;
     }
     const int code = info.errorCode();
-    const auto kind = browserlogic::classifyFailure(domainOf(info.errorDomain()), code);
+    auto kind = browserlogic::classifyFailure(domainOf(info.errorDomain()), code);
+    if (proxyRefused_ && kind)
+        kind = FailureKind::ProxyAuth;
     if (!kind)
         return; // stopped, replaced, or the server's own answer: the page's business
     failedDocument_ = true;
-    failedUrl_ = info.url();
-    const QString host = failedUrl_.host();
-    const auto words = browserlogic::describeFailure(*kind, host.toStdU16String());
     const QString reason = info.errorString().isEmpty() ? QStringLiteral("error %1").arg(code)
                                                         : QStringLiteral("%1 (%2)").arg(info.errorString()).arg(code);
+    showFailure(*kind, info.url(), reason);
+}
+
+void PageRecovery::showFailure(browserlogic::FailureKind kind, const QUrl& url, const QString& reason)
+{
+    failedUrl_ = url;
+    const auto words = browserlogic::describeFailure(kind, failedUrl_.host().toStdU16String());
     const QString detail = QString::fromUtf16(u"地址：") + failedUrl_.toDisplayString() + QLatin1Char('\n')
                            + QString::fromUtf16(u"原因：") + reason;
     panel_->present(QString::fromStdU16String(words.headline), QString::fromStdU16String(words.advice), detail,
                     QString::fromUtf16(u"重试"));
     shown_ = Shown::LoadFailure;
-    if (browserlogic::retryMayHelp(*kind)) {
-        scheduleRetry(schedule_.failed(Clock::now()));
-    } else {
+    if (!browserlogic::retryMayHelp(kind)) {
         retryTimer_.stop();
         qCInfo(lcWindows).noquote() << "load failed: " + failedUrl_.toString() + " — " + reason + "; no retry";
         return;
     }
+    scheduleRetry(schedule_.failed(Clock::now()));
     qCInfo(lcWindows).noquote() << QStringLiteral("load failed: %1 — %2; retry in %3 s")
                                        .arg(failedUrl_.toString(), reason)
                                        .arg(retryTimer_.interval() / 1000.0);

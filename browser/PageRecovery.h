@@ -31,6 +31,7 @@ public:
 
 private:
     void onLoading(const QWebEngineLoadingInfo& info);
+    void showFailure(browserlogic::FailureKind kind, const QUrl& url, const QString& reason);
     void onCertificateError(const QWebEngineCertificateError& error);
     void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     void onButton();
@@ -45,7 +46,7 @@ private:
     browserlogic::RetrySchedule schedule_;
     browserlogic::CrashRecovery crashes_;
     QUrl failedUrl_;
-    QString lastCertificateHost_;
+    bool proxyRefused_ = false; // during this load, a proxy asked for credentials we lack
     bool failedDocument_ = false;
     enum class Shown { Nothing, LoadFailure, Crash } shown_ = Shown::Nothing;
 };

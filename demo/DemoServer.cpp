@@ -400,8 +400,6 @@ struct DemoServer::Impl {
         server.stop();
     }
 
-    std::string ownAddress() const { return "127.0.0.1:" + std::to_string(port); }
-
     // ---- the three services ----
 
     std::string checkCode()
@@ -426,9 +424,8 @@ struct DemoServer::Impl {
         const std::string member = queryValue(receivedTarget(request.target), "member");
         if (options.noAddress || !findMember(member))
             return "mireth_url:null";
-        if (options.appSwitch)
-            return "mireth_url:127.0.0.1:" + std::to_string(appPort);
-        return "mireth_url:" + ownAddress();
+        const std::string host = options.publicHost.empty() ? "127.0.0.1" : options.publicHost;
+        return "mireth_url:" + host + ":" + std::to_string(options.appSwitch ? appPort : port);
     }
 
     std::string contact(const httplib::Request& request)

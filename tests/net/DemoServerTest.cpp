@@ -39,6 +39,14 @@ TEST(DemoOptions, ParsesEveryOption)
     EXPECT_EQ(o.drip, 5ms);
     EXPECT_FALSE(o.help);
     EXPECT_TRUE(demo::parseOptions({"--help"}).options->help);
+
+    const auto failing = demo::parseOptions({"--app-switch", "--tls-cert", "c.pem", "--tls-key", "k.pem",
+                                             "--login-over-tls", "--public-host", "app.corp.test"});
+    ASSERT_TRUE(failing.options) << failing.error;
+    EXPECT_TRUE(failing.options->appSwitch && failing.options->loginOverTls);
+    EXPECT_EQ(failing.options->tlsCert, "c.pem");
+    EXPECT_EQ(failing.options->tlsKey, "k.pem");
+    EXPECT_EQ(failing.options->publicHost, "app.corp.test");
 }
 
 TEST(DemoOptions, RefusesBadCommandLines)
@@ -46,6 +54,7 @@ TEST(DemoOptions, RefusesBadCommandLines)
     const std::vector<std::vector<std::string>> bad = {
         {"--port"}, {"--port", "65536"}, {"--port", "-1"}, {"--port", "80x"}, {"--delay-ms", "soon"},
         {"--drip-ms", "0"}, {"--short-check-codes="}, {"--silently"}, {"extra"},
+        {"--tls-cert", "c.pem"}, {"--tls-key"}, {"--login-over-tls"}, {"--public-host"},
     };
     for (const auto& args : bad) {
         const auto parsed = demo::parseOptions(args);
