@@ -48,7 +48,7 @@ FailurePanel::FailurePanel(QWidget* view)
 
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    row->addWidget(box);
+    row->addWidget(box, 10);
     row->addStretch(1);
     auto* page = new QVBoxLayout(this);
     page->addStretch(2);

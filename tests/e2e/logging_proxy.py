@@ -12,8 +12,9 @@ HOP_BY_HOP = {"connection", "keep-alive", "proxy-authenticate", "proxy-authoriza
 
 
 class LoggingProxy:
-    def __init__(self, hosts, credentials=None):
-        """hosts: {"name": "127.0.0.1"}; credentials: "user:password" to ask for, or None."""
+    def __init__(self, hosts, credentials=None, protects=lambda target: True):
+        """hosts: {"name": "127.0.0.1"}; credentials: "user:password" to ask for, or None;
+        protects: which request targets need them."""
         self.hosts = hosts
         self.expected = ("Basic " + base64.b64encode(credentials.encode()).decode()) if credentials else None
         self.lock = threading.Lock()
@@ -27,7 +28,7 @@ class LoggingProxy:
                 pass
 
             def forward(self):
-                authorised = (proxy.expected is None
+                authorised = (proxy.expected is None or not protects(self.path)
                               or self.headers.get("Proxy-Authorization") == proxy.expected)
                 with proxy.lock:
                     proxy.log.append((f"{self.command} {self.path}", authorised))

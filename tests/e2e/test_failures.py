@@ -24,8 +24,11 @@ def shoot(s, client, name):
     s.desktop.screenshot(window, os.path.join(folder, name))
 
 
-def renderers(pid):
-    """Render processes started by the client with this pid."""
+def renderers(client, scratch):
+    """Render processes of this client. The engine forks them from its zygote without a new
+    command line, so they are the zygote-typed processes whose parent is not the client, with
+    the client's private temp folder in their environment."""
+    mark = b"TMPDIR=" + scratch.encode()
     found = []
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
@@ -33,27 +36,21 @@ def renderers(pid):
         try:
             with open(f"/proc/{entry}/cmdline", "rb") as f:
                 args = f.read().split(b"\0")
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                environ = f.read().split(b"\0")
+            with open(f"/proc/{entry}/stat") as f:
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
         except OSError:
             continue
-        if b"--type=renderer" in args and ancestor_of(pid, int(entry)):
+        if mark not in environ:
+            continue
+        if b"--type=renderer" in args or (b"--type=zygote" in args and parent != client.pid):
             found.append(int(entry))
     return found
 
 
-def ancestor_of(ancestor, pid):
-    while pid > 1:
-        try:
-            with open(f"/proc/{pid}/stat") as f:
-                pid = int(f.read().rsplit(")", 1)[1].split()[1])
-        except OSError:
-            return False
-        if pid == ancestor:
-            return True
-    return False
-
-
-def kill_renderers(pid):
-    victims = renderers(pid)
+def kill_renderers(client, scratch):
+    victims = renderers(client, scratch)
     if not victims:
         raise AssertionError("the client has no render process")
     for victim in victims:
@@ -107,14 +104,15 @@ class RendererGone(unittest.TestCase):
             qv.diag("main window shown", START_TIMEOUT)
             at, _ = qv.diag("page command: LOGINOK", 40)
 
-            kill_renderers(qv.pid)
+            kill_renderers(qv, s.scratch)
             at, _ = qv.diag("renderer gone: killed", 10, at)
+            time.sleep(0.7)  # the notice stays 1.5 s before the reload
             shoot(s, qv, "renderer-gone.png")
             at, _ = qv.diag("renderer gone: reloading by itself", 10, at)
             at, _ = qv.diag("page back: http://127.0.0.1:", 30, at)
 
             # Dead again within 30 s: no loop, the button instead.
-            kill_renderers(qv.pid)
+            kill_renderers(qv, s.scratch)
             at, _ = qv.diag("renderer gone again soon: waiting for the user", 10, at)
             time.sleep(4)
             shoot(s, qv, "renderer-gone-again.png")
@@ -191,12 +189,18 @@ class ThroughProxy(unittest.TestCase):
 
     def test_without_credentials_the_failure_shows_on_our_page(self):
         with Session("--auto-sign-in", "--public-host", self.HOST) as s:
-            proxy = LoggingProxy({self.HOST: "127.0.0.1"}, credentials="alice:secret")
+            # The service requests pass; the pages need a login the client does not have.
+            proxy = LoggingProxy({self.HOST: "127.0.0.1"}, credentials="alice:secret",
+                                 protects=lambda target: "/ui/" in target)
             try:
                 qv, port = self.start(s, f"http://127.0.0.1:{proxy.port}")
                 at, _ = qv.diag("proxy authentication refused: 127.0.0.1", START_TIMEOUT)
-                qv.diag("load failed: http://" + self.HOST, 20, at)
+                at, line = qv.diag("load failed: http://" + self.HOST, 20, at)
+                self.assertIn("407", line)
+                time.sleep(1)
+                shoot(s, qv, "proxy-login-refused.png")
                 self.assertTrue(qv.running())
+                self.assertFalse([l for l in qv.diags() if l.startswith("page command:")])
             finally:
                 proxy.stop()
 
