@@ -90,6 +90,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.appSwitch = true;
         } else if (arg == "--login-over-tls") {
             options.loginOverTls = true;
+        } else if (arg == "--permission-probe") {
+            options.permissionProbe = true;
         } else if (arg == "--public-host" && i + 1 < args.size()) {
             options.publicHost = args[++i];
         } else if ((arg == "--tls-cert" || arg == "--tls-key") && i + 1 < args.size()) {
@@ -135,6 +137,9 @@ std::string usage(const std::string& program)
            "  --tls-cert FILE --tls-key FILE\n"
            "                           also serve over HTTPS (\"tls listening on 127.0.0.1:PORT\")\n"
            "  --login-over-tls         the login page redirects to its HTTPS address\n"
+           "  --permission-probe       the login page redirects to /demo/permissions, which asks\n"
+           "                           for notifications, location, camera and microphone and\n"
+           "                           reports each answer as GET /demo/report?...\n"
            "  --public-host NAME       the address service names the application NAME:PORT\n"
            "                           (a name only a proxy resolves) instead of 127.0.0.1\n"
            "\n"

@@ -30,6 +30,8 @@ struct DemoOptions {
     std::string tlsCert;
     std::string tlsKey;
     bool loginOverTls = false;           // the login page redirects to its HTTPS address
+    bool permissionProbe = false;        // the login page redirects to a page that asks for
+                                         // notifications, location, camera, clipboard, full screen
     std::string publicHost;              // the host name the address service gives out
                                          // (a name only a proxy resolves); 127.0.0.1 if empty
     bool help = false;

@@ -502,6 +502,43 @@ struct DemoServer::Impl {
 
     // ---- pages ----
 
+    // Asks for what a page may want of the computer and reports each answer to /demo/report;
+    // the whole page is one button that copies a text and asks for full screen.
+    static std::string permissionProbePage()
+    {
+        return R"HTML(<!DOCTYPE html>
+<html lang="zh-CN"><head><meta charset="utf-8"><title>权限测试</title>
+<style>html,body{margin:0;height:100%}button{width:100%;height:100%;font-size:24px}</style></head>
+<body><button id="go">复制并全屏</button>
+<script>
+function report(what, answer) {
+  fetch('/demo/report?' + what + '=' + encodeURIComponent(answer), { cache: 'no-store' });
+}
+Notification.requestPermission().then(function (a) { report('notifications', a); });
+navigator.geolocation.getCurrentPosition(function () { report('geolocation', 'granted'); },
+                                         function (e) { report('geolocation', 'denied-' + e.code); });
+if (navigator.mediaDevices) {
+  navigator.mediaDevices.getUserMedia({ video: true, audio: true })
+    .then(function () { report('camera', 'granted'); }, function (e) { report('camera', 'denied-' + e.name); });
+} else {
+  report('camera', 'unavailable');
+}
+document.addEventListener('fullscreenchange', function () {
+  report('fullscreen', document.fullscreenElement ? 'on' : 'off');
+});
+document.getElementById('go').addEventListener('click', function () {
+  var field = document.createElement('textarea');
+  field.value = 'talvo-clipboard';
+  document.body.appendChild(field);
+  field.select();
+  report('copy', document.execCommand('copy') ? 'ok' : 'refused');
+  document.body.removeChild(field);
+  document.documentElement.requestFullscreen().catch(function (e) { report('fullscreen', 'refused-' + e.name); });
+});
+</script></body></html>
+)HTML";
+    }
+
     static std::string notFoundPage()
     {
         const auto page = webAsset("404.html");
@@ -571,6 +608,19 @@ struct DemoServer::Impl {
             const bool ok = up ? startApp() : (stopApp(), true);
             response.status = ok ? 200 : 500;
             response.set_content(ok ? (up ? "up\n" : "down\n") : "cannot listen again\n", kText);
+            return;
+        }
+        if (path == "/ui/common/login.jsp" && options.permissionProbe) {
+            response.set_redirect("/demo/permissions");
+            return;
+        }
+        if (path == "/demo/permissions") {
+            response.set_header("Cache-Control", "no-store");
+            response.set_content(permissionProbePage(), kHtml);
+            return;
+        }
+        if (path == "/demo/report") {
+            response.status = 204;
             return;
         }
         if (path == "/ui/common/login.jsp" && options.loginOverTls && !secure && tlsPort > 0) {

@@ -156,6 +156,38 @@ class UntrustedCertificate(unittest.TestCase):
 
 
 
+class PagePermissions(unittest.TestCase):
+    def test_refused_without_asking_while_copy_and_full_screen_work(self):
+        with Session("--permission-probe") as s:
+            qv = s.start("talvo-qv")
+            qv.diag("main window shown", START_TIMEOUT)
+
+            def answer(what, timeout=30):
+                _, line = s.server.wait_request(lambda t: t.startswith(f"/demo/report?{what}="), timeout, what)
+                return line.split("=", 1)[1].strip()
+
+            self.assertEqual(answer("notifications"), "denied")
+            self.assertTrue(answer("geolocation").startswith("denied"))
+            self.assertNotEqual(answer("camera"), "granted")
+            lines = qv.diags()
+            self.assertTrue([l for l in lines if l.startswith("permission denied: notifications for http://127.0.0.1:")])
+            self.assertTrue([l for l in lines if l.startswith("permission denied: geolocation")])
+            # Nothing asked: the main window is the client's only window.
+            self.assertEqual(len(s.desktop.find_windows("", pid=qv.pid)), 1)
+
+            # A click copies and asks for full screen; Escape leaves it.
+            window = s.desktop.find_windows(PRODUCT_TITLE, pid=qv.pid)[0]
+            x, y, width, height = s.desktop.geometry(window)
+            s.desktop.click(x + width // 2, y + height // 3)
+            self.assertEqual(answer("copy", 10), "ok")
+            at, _ = qv.diag("full screen: on", 10)
+            self.assertEqual(answer("fullscreen", 10), "on")
+            time.sleep(0.5)
+            s.desktop.key("Escape")
+            qv.diag("full screen: off", 10, at)
+            self.assertTrue(qv.running())
+
+
 class ThroughProxy(unittest.TestCase):
     """A company proxy that alone knows the application's host name, and wants a login."""
 

@@ -41,9 +41,9 @@ TEST(DemoOptions, ParsesEveryOption)
     EXPECT_TRUE(demo::parseOptions({"--help"}).options->help);
 
     const auto failing = demo::parseOptions({"--app-switch", "--tls-cert", "c.pem", "--tls-key", "k.pem",
-                                             "--login-over-tls", "--public-host", "app.corp.test"});
+                                             "--login-over-tls", "--public-host", "app.corp.test", "--permission-probe"});
     ASSERT_TRUE(failing.options) << failing.error;
-    EXPECT_TRUE(failing.options->appSwitch && failing.options->loginOverTls);
+    EXPECT_TRUE(failing.options->appSwitch && failing.options->loginOverTls && failing.options->permissionProbe);
     EXPECT_EQ(failing.options->tlsCert, "c.pem");
     EXPECT_EQ(failing.options->tlsKey, "k.pem");
     EXPECT_EQ(failing.options->publicHost, "app.corp.test");
