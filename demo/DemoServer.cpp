@@ -502,7 +502,7 @@ struct DemoServer::Impl {
 
     // ---- pages ----
 
-    // Asks for what a page may want of the computer and reports each answer to /demo/report;
+    // Asks for what a page may want of the computer (MIDI too) and reports each answer to /demo/report;
     // the whole page is one button that copies a text and asks for full screen.
     static std::string permissionProbePage()
     {
@@ -522,6 +522,12 @@ if (navigator.mediaDevices) {
     .then(function () { report('camera', 'granted'); }, function (e) { report('camera', 'denied-' + e.name); });
 } else {
   report('camera', 'unavailable');
+}
+if (navigator.requestMIDIAccess) {
+  navigator.requestMIDIAccess({ sysex: true })
+    .then(function () { report('midi', 'granted'); }, function (e) { report('midi', 'denied-' + e.name); });
+} else {
+  report('midi', 'unavailable');
 }
 document.addEventListener('fullscreenchange', function () {
   report('fullscreen', document.fullscreenElement ? 'on' : 'off');

@@ -169,6 +169,7 @@ class PagePermissions(unittest.TestCase):
             self.assertEqual(answer("notifications"), "denied")
             self.assertTrue(answer("geolocation").startswith("denied"))
             self.assertNotEqual(answer("camera"), "granted")
+            self.assertNotEqual(answer("midi"), "granted")
             lines = qv.diags()
             self.assertTrue([l for l in lines if l.startswith("permission denied: notifications for http://127.0.0.1:")])
             self.assertTrue([l for l in lines if l.startswith("permission denied: geolocation")])
