@@ -62,7 +62,7 @@ def measure(client_pid, scratch):
     return kinds, min(fds), len(processes(client_pid, scratch))
 
 
-def drive(s, qv, titles, navigations, start_at):
+def drive(s, qv, titles, navigations, start_at, phase):
     """titles title commands and navigations reloads, interleaved."""
     at = start_at
     per_nav = max(1, titles // max(1, navigations))
@@ -70,17 +70,18 @@ def drive(s, qv, titles, navigations, start_at):
     for n in range(navigations):
         batch = min(per_nav, titles - sent)
         for i in range(batch):
-            s.server.push_title(f"VB:CHAT|{sent + i + 1}")
+            s.server.push_title(f"VB:CHAT|{phase}-{sent + i + 1}")
         sent += batch
         if batch:
-            at, _ = qv.diag(f"page command: CHAT|{sent}", 60, at)
+            at, _ = qv.diag(f"page command: CHAT|{phase}-{sent}", 60, at)
         s.desktop.key("F5")
         at, _ = qv.diag("browser key: reload", 10, at)
+    rest = titles - sent
     while sent < titles:
         sent += 1
-        s.server.push_title(f"VB:CHAT|{sent}")
-    if titles:
-        at, _ = qv.diag(f"page command: CHAT|{titles}", 120, at)
+        s.server.push_title(f"VB:CHAT|{phase}-{sent}")
+    if rest:
+        at, _ = qv.diag(f"page command: CHAT|{phase}-{titles}", 120, at)
     return at
 
 
@@ -96,10 +97,10 @@ def main():
         at, _ = qv.diag("page command: LOGINOK", 40)
         # Warm-up: a tenth of the work, then the baseline.
         started = time.monotonic()
-        at = drive(s, qv, titles // 10, navigations // 10, at)
+        at = drive(s, qv, titles // 10, navigations // 10, at, "warm")
         time.sleep(3)
         base, base_fds, base_procs = measure(qv.pid, s.scratch)
-        at = drive(s, qv, titles, navigations, at)
+        at = drive(s, qv, titles, navigations, at, "run")
         time.sleep(3)
         end, end_fds, end_procs = measure(qv.pid, s.scratch)
         took = time.monotonic() - started
