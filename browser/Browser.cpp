@@ -62,10 +62,12 @@ void Browser::watch(BrowserView* view)
 {
     QWebEnginePage* page = view->page();
     connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow);
-    connect(view, &QWebEngineView::printRequested, this, [this, view] {
-        qCInfo(lcWindows).noquote() << "print requested by the page (" + view->browserPage()->roleName() + ")";
-        print_->open(view);
-    });
+    // A popup passes its print requests on itself (it may print for a page it does not show).
+    if (view == mainView_)
+        connect(view, &QWebEngineView::printRequested, this, [this, view] {
+            qCInfo(lcWindows) << "print requested by the page";
+            print_->open(view);
+        });
     connect(view, &BrowserView::printWanted, this, [this, view] { print_->open(view); });
 }
 
@@ -80,7 +82,12 @@ void Browser::onNewWindow(QWebEngineNewWindowRequest& request)
         auto* popup = new PopupWindow(request.requestedGeometry().size(), mainWindow_);
         popups_.append(popup);
         watch(popup->view());
-        request.openIn(popup->view()->page());
+        connect(popup, &PopupWindow::printRequested, this, [this, popup] { print_->open(popup->view()); });
+        const auto* opener = qobject_cast<QWebEnginePage*>(sender());
+        const bool filledByOpener = address.isEmpty() || url.scheme() == QLatin1String("about");
+        QWebEnginePage* page = popup->pageForRequest(filledByOpener, opener ? opener->url() : application_);
+        connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
+        request.openIn(page);
         popup->show();
         qCInfo(lcWindows).noquote() << QStringLiteral("popup opened: %1 (%2x%3)")
                                            .arg(address.isEmpty() ? QStringLiteral("about:blank") : address)

@@ -11,9 +11,14 @@ namespace talvo::browser {
 
 void useChineseEverywhere(QCoreApplication& app)
 {
-    // The engine takes its interface language (its error pages, the Accept-Language it
-    // sends) from the default locale when it starts.
+    // The engine takes its interface language (its own pages and menus) from --lang, else
+    // from the default locale's short name, which for Simplified Chinese is a bare "zh".
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--lang=")) {
+        flags += flags.isEmpty() ? "--lang=zh-CN" : " --lang=zh-CN";
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const char* name : {"qtbase_zh_CN", "qtwebengine_zh_CN"}) {

@@ -1,6 +1,8 @@
 #include "browser/PopupWindow.h"
 
 #include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -24,15 +26,8 @@ PopupWindow::PopupWindow(const QSize& requested, QWidget* centreOn)
     status_->setSizeGripEnabled(true);
 
     QWebEnginePage* page = view_->page();
-    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
-        if (!title.isEmpty())
-            setWindowTitle(title);
-        qCInfo(lcWindows).noquote() << "popup title: " + title;
-    });
-    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
-        qCInfo(lcWindows) << "popup closed by its page";
-        close();
-    });
+    watchTitleAndClose(page);
+    connect(view_, &QWebEngineView::printRequested, this, &PopupWindow::printRequested);
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
         if (url.isEmpty())
             status_->clearMessage();
@@ -62,6 +57,65 @@ PopupWindow::PopupWindow(const QSize& requested, QWidget* centreOn)
     frame.moveTop(std::max(frame.top(), available.top()));
     frame.moveLeft(std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width())));
     move(frame.topLeft());
+}
+
+void PopupWindow::watchTitleAndClose(QWebEnginePage* page)
+{
+    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
+        if (!title.isEmpty())
+            setWindowTitle(title);
+        qCInfo(lcWindows).noquote() << "popup title: " + title;
+    });
+    connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
+        qCInfo(lcWindows) << "popup closed by its page";
+        close();
+    });
+}
+
+QWebEnginePage* PopupWindow::scriptPage() const { return hidden_ ? hidden_ : view_->page(); }
+
+QWebEnginePage* PopupWindow::pageForRequest(bool filledByOpener, const QUrl& openerUrl)
+{
+    if (!filledByOpener)
+        return view_->page();
+    if (hidden_)
+        return hidden_;
+    openerUrl_ = openerUrl;
+    hidden_ = new BrowserPage(BrowserPage::Role::Popup, this);
+    // Only the copy's title counts; the hidden page's own would come first and be the same.
+    disconnect(view_->page(), &QWebEnginePage::titleChanged, this, nullptr);
+    watchTitleAndClose(hidden_);
+    connect(hidden_, &QWebEnginePage::printRequested, this, &PopupWindow::printRequested);
+    copyTimer_ = new QTimer(this);
+    copyTimer_->setSingleShot(true);
+    copyTimer_->setInterval(150); // a script writes in pieces; copy once it pauses
+    connect(copyTimer_, &QTimer::timeout, this, &PopupWindow::copyDocument);
+    connect(hidden_, &QWebEnginePage::loadFinished, copyTimer_, qOverload<>(&QTimer::start));
+    connect(hidden_, &QWebEnginePage::titleChanged, copyTimer_, qOverload<>(&QTimer::start));
+    connect(hidden_, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+        // Sent on to a real address: that the view can show by itself.
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
+            copyTimer_->stop();
+            view_->load(url);
+        }
+    });
+    return hidden_;
+}
+
+void PopupWindow::copyDocument()
+{
+    if (!hidden_)
+        return;
+    const QUrl at = hidden_->url();
+    if (at.scheme() == QLatin1String("http") || at.scheme() == QLatin1String("https"))
+        return;
+    QPointer<PopupWindow> self(this);
+    hidden_->toHtml([self](const QString& html) {
+        if (!self)
+            return;
+        self->view_->setHtml(html, self->openerUrl_);
+        qCInfo(lcWindows).noquote() << QStringLiteral("popup document copied: %1 characters").arg(html.size());
+    });
 }
 
 } // namespace talvo::browser

@@ -44,6 +44,7 @@ QWebEngineProfile* profile()
     profile->setHttpCacheType(QWebEngineProfile::DiskHttpCache);
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setSpellCheckEnabled(false);
+    profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
 
     QWebEngineSettings* settings = profile->settings();
     // Our popup windows take what a page opens; the page's own print view and the like

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -298,6 +299,8 @@ struct DemoServer::Impl {
     std::condition_variable wake;
     bool stopping = false;
     std::deque<std::string> titles;
+    std::map<std::string, std::deque<std::string>> actions;  // per page name
+    std::atomic<int> rememberTokens{0};
     std::atomic<int> checkCodeRequests{0};
 
     // The web application's own listener (--app-switch) and the HTTPS one (--tls-cert).
@@ -370,10 +373,13 @@ struct DemoServer::Impl {
 
     void logRequest(const httplib::Request& request)
     {
-        if (request.path == "/demo/next-title")
+        if (request.path == "/demo/next-title" || request.path == "/demo/next-action")
             return;  // polled five times a second by every open page
         std::lock_guard lock(logMutex);
         std::fprintf(log, "%s %s\n", request.method.c_str(), receivedTarget(request.target).c_str());
+        // What the browser sent along, so tests can see whose session a request carries.
+        if (request.has_header("Cookie"))
+            std::fprintf(log, "COOKIE %s %s\n", request.path.c_str(), request.get_header_value("Cookie").c_str());
         std::fflush(log);
     }
 
@@ -545,6 +551,61 @@ document.getElementById('go').addEventListener('click', function () {
 )HTML";
     }
 
+    static std::string customerName(std::string_view id)
+    {
+        if (id == "7")
+            return "北京华信科技有限公司";
+        if (id == "8")
+            return "上海启明贸易有限公司";
+        return "客户 " + std::string(id);
+    }
+
+    static std::string assetText(std::string_view name)
+    {
+        const auto data = webAsset(name);
+        return data ? std::string(*data) : std::string();
+    }
+
+    // The customer list as a CSV attachment named 客户名单.csv. "size=big" streams about
+    // 4 MiB over some 8 seconds; "fail=1" announces 1 MiB, sends a quarter and hangs up;
+    // "form=quoted" writes the extended name into the plain parameter, as some servers do.
+    void exportCustomers(const httplib::Request& request, httplib::Response& response)
+    {
+        const std::string target = receivedTarget(request.target);
+        const std::string size = queryValue(target, "size");
+        const bool fail = queryValue(target, "fail") == "1";
+        static const std::string kEncodedName = "%E5%AE%A2%E6%88%B7%E5%90%8D%E5%8D%95";  // 客户名单
+        std::string disposition = "attachment; filename=\"customers.csv\"; filename*=UTF-8''" + kEncodedName + ".csv";
+        if (queryValue(target, "form") == "quoted")
+            disposition = "attachment; filename=\"UTF-8''" + kEncodedName + ".csv\"";
+        response.set_header("Content-Disposition", disposition);
+        response.set_header("Cache-Control", "no-store");
+        static const std::string header = "\xEF\xBB\xBF客户,联系人,电话\n";
+        static const std::string row = "北京华信科技有限公司,张伟,010-82561234\n上海启明贸易有限公司,刘洋,021-63218877\n";
+        if (size != "big" && !fail) {
+            response.set_content(header + row, "text/csv; charset=utf-8");
+            return;
+        }
+        const std::size_t total = fail ? (1u << 20) : (4u << 20);
+        const std::size_t stop = fail ? total / 4 : total;
+        constexpr std::size_t kChunk = 64 * 1024;
+        const milliseconds pace = fail ? milliseconds(50) : milliseconds(125);
+        auto block = std::make_shared<std::string>();
+        while (block->size() < kChunk)
+            *block += row;
+        block->resize(kChunk);
+        response.set_content_provider(
+            total, "text/csv; charset=utf-8",
+            [this, block, stop, pace](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (offset >= stop)
+                    return false;  // hangs up short of the announced length
+                if (offset > 0 && !pause(pace))
+                    return false;
+                const std::size_t count = std::min({kChunk, length, stop - offset});
+                return sink.write(block->data(), count);
+            });
+    }
+
     static std::string notFoundPage()
     {
         const auto page = webAsset("404.html");
@@ -562,6 +623,10 @@ document.getElementById('go').addEventListener('click', function () {
             text = replaceAll(std::move(text), "{{EDITION}}", htmlEscape(editionName(cp)));
             text = replaceAll(std::move(text), "{{CP}}", htmlEscape(cp));
             text = replaceAll(std::move(text), "{{AUTO_SIGN_IN}}", options.autoSignIn ? "1" : "0");
+        }
+        if (asset == "customer.html") {
+            const std::string id = queryValue(receivedTarget(request.target), "id");
+            text = replaceAll(std::move(text), "{{CUSTOMER}}", htmlEscape(customerName(id)));
         }
         response.set_header("Cache-Control", "no-store");
         response.set_content(text, contentType(asset).c_str());
@@ -596,6 +661,45 @@ document.getElementById('go').addEventListener('click', function () {
             }
             response.set_content(titles.front(), kText);
             titles.pop_front();
+            return;
+        }
+        if (path == "/demo/push-action" || path == "/demo/next-action") {
+            const std::string target = receivedTarget(request.target);
+            const std::string page = queryValue(target, "page");
+            response.set_header("Cache-Control", "no-store");
+            std::lock_guard lock(mutex);
+            auto& queue = actions[page];
+            if (path == "/demo/push-action") {
+                queue.push_back(queryValue(target, "name"));
+                response.set_content("queued\n", kText);
+            } else if (queue.empty()) {
+                response.status = 204;
+            } else {
+                response.set_content(queue.front(), kText);
+                queue.pop_front();
+            }
+            return;
+        }
+        if (path == "/demo/report") {
+            response.set_header("Cache-Control", "no-store");
+            response.status = 204;
+            return;
+        }
+        if (path == "/demo/export")
+            return exportCustomers(request, response);
+        if (path == "/demo/remember") {
+            // One cookie for 30 days, one for this browser session only.
+            const int token = ++rememberTokens;
+            response.set_header("Cache-Control", "no-store");
+            response.set_header("Set-Cookie", "remember=r" + std::to_string(token) + "; Max-Age=2592000; Path=/");
+            response.headers.emplace("Set-Cookie", "visit=v" + std::to_string(token) + "; Path=/");
+            response.set_content("remembered\n", kText);
+            return;
+        }
+        if (path == "/demo/protected") {
+            response.status = 401;
+            response.set_header("WWW-Authenticate", "Basic realm=\"Zentarro\"");
+            response.set_content(assetText("401.html"), kHtml);
             return;
         }
         if (path == "/demo/leave" && request.method == "POST") {
@@ -641,6 +745,10 @@ document.getElementById('go').addEventListener('click', function () {
         if (path == "/ui/common/home.jsp" && servePage("home.html", request, response))
             return;
         if (path == "/leave.html" && servePage("leave.html", request, response))
+            return;
+        if (path == "/ui/common/tools.jsp" && servePage("tools.html", request, response))
+            return;
+        if (path == "/ui/common/customer.jsp" && servePage("customer.html", request, response))
             return;
         static constexpr std::string_view kStatic = "/ui/static/";
         if (path.rfind(kStatic, 0) == 0) {

@@ -222,6 +222,28 @@ class DemoServer:
         if status != 200:
             raise RuntimeError(f"push-title answered {status}")
 
+    def push_action(self, page, name):
+        """Queues an action for the open demo page named page (see demo/web/actions.js)."""
+        status, _ = self.get("/demo/push-action?page=" + urllib.parse.quote(page, safe="") +
+                             "&name=" + urllib.parse.quote(name, safe=""))
+        if status != 200:
+            raise RuntimeError(f"push-action answered {status}")
+
+    def wait_report(self, what, timeout, start=0):
+        """Waits for a page's report (/demo/report?what=...); returns (index, value)."""
+        def match(target):
+            return (target.startswith("/demo/report?") and
+                    urllib.parse.parse_qs(target.split("?", 1)[1]).get("what") == [what])
+        index, line = self.wait_request(match, timeout, f'a "{what}" report', start=start)
+        query = urllib.parse.parse_qs(REQUEST.match(line).group(2).split("?", 1)[1],
+                                      keep_blank_values=True)
+        return index, query.get("value", [""])[0]
+
+    def cookies(self, path):
+        """The Cookie headers the server saw on requests for path, in order."""
+        prefix = f"COOKIE {path} "
+        return [l[len(prefix):] for l in self.process.output.lines() if l.startswith(prefix)]
+
     def stop(self):
         self.process.stop()
 
@@ -314,6 +336,9 @@ class Desktop:
 
     def key(self, *keys):
         self.run("xdotool", "key", *keys)
+
+    def type(self, text):
+        self.run("xdotool", "type", "--delay", "20", text)
 
     def move(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y))
