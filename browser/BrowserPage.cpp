@@ -2,6 +2,10 @@
 
 #include <QAuthenticator>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeDatabase>
 #include <QWebEngineView>
 
 #include "browser/PageDialogs.h"
@@ -81,6 +85,61 @@ bool BrowserPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
         return false;
     *result = *answer;
     return true;
+}
+
+namespace {
+
+// "*.csv *.txt" for accept=".csv,.txt,text/plain"; empty when nothing is known.
+QString acceptedPatterns(const QStringList& accepted)
+{
+    QStringList patterns;
+    const QMimeDatabase mime;
+    for (const QString& entry : accepted) {
+        if (entry.startsWith(QLatin1Char('.'))) {
+            patterns << QLatin1Char('*') + entry;
+        } else if (!entry.endsWith(QLatin1String("/*"))) {
+            const QMimeType type = mime.mimeTypeForName(entry);
+            if (type.isValid())
+                patterns << type.globPatterns();
+        }
+    }
+    patterns.removeDuplicates();
+    return patterns.join(QLatin1Char(' '));
+}
+
+QString& lastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                                     const QStringList& acceptedMimeTypes)
+{
+    if (mode != FileSelectOpen && mode != FileSelectOpenMultiple)
+        return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+    QStringList filters;
+    const QString patterns = acceptedPatterns(acceptedMimeTypes);
+    if (!patterns.isEmpty())
+        filters << QString::fromUtf16(u"可选文件 (%1)").arg(patterns);
+    filters << QString::fromUtf16(u"所有文件 (*)");
+    const QString start = lastFolder().isEmpty() || !QFileInfo(lastFolder()).isDir() ? QDir::homePath() : lastFolder();
+    const QString title = QString::fromUtf16(u"打开");
+    QStringList chosen;
+    qCInfo(lcWindows) << "file chooser opened";
+    if (mode == FileSelectOpenMultiple) {
+        chosen = QFileDialog::getOpenFileNames(dialogParent(), title, start, filters.join(QLatin1String(";;")));
+    } else {
+        const QString one = QFileDialog::getOpenFileName(dialogParent(), title, start, filters.join(QLatin1String(";;")));
+        if (!one.isEmpty())
+            chosen << one;
+    }
+    if (!chosen.isEmpty())
+        lastFolder() = QFileInfo(chosen.constFirst()).absolutePath();
+    qCInfo(lcWindows) << "file chooser chose" << chosen.size() << "files";
+    return chosen;
 }
 
 } // namespace talvo::browser

@@ -28,6 +28,10 @@ protected:
     bool javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) override;
     bool javaScriptPrompt(const QUrl& securityOrigin, const QString& msg, const QString& defaultValue,
                           QString* result) override;
+    // The system's file chooser, starting where the user last chose files (else HOME), with
+    // the types the input accepts offered first.
+    QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                            const QStringList& acceptedMimeTypes) override;
 
 private:
     QWidget* dialogParent() const;

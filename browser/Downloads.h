@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 
 #include <functional>
+#include <memory>
 
 class QWebEngineDownloadRequest;
 class QWebEngineProfile;
@@ -32,8 +34,15 @@ signals:
 
 private:
     void onRequested(QWebEngineDownloadRequest* download);
+    struct Placement;
+    // Saves download where placement says (by way of the temporary name), reports on it.
+    void place(QWebEngineDownloadRequest* download, const std::shared_ptr<Placement>& placement);
+    void finish(QWebEngineDownloadRequest* download, const std::shared_ptr<Placement>& placement);
 
     ParentFinder dialogParent_;
+    // Where each download the user placed goes. The engine asks again for a download it
+    // resumes after a broken connection; that must not bring the dialog up a second time.
+    QHash<quint32, std::shared_ptr<Placement>> placed_;
 };
 
 } // namespace talvo::browser

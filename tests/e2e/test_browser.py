@@ -255,7 +255,7 @@ class Printing(unittest.TestCase):
 class Upload(unittest.TestCase):
     def test_file_chooser_single_and_multiple(self):
         with Session("--auto-sign-in") as s:
-            files = os.path.join(s.scratch, "files")
+            files = os.path.join(s.scratch, "home", "files")
             os.makedirs(files)
             for name, size in (("list.csv", 11), ("a.txt", 3), ("b.txt", 5)):
                 with open(os.path.join(files, name), "wb") as f:
@@ -272,15 +272,19 @@ class Upload(unittest.TestCase):
                 time.sleep(0.5)
                 if input_id == "upload-one":
                     shot(s, dialog, "file-chooser")
-                s.desktop.key("ctrl+a")
-                s.desktop.type(typed)
-                time.sleep(0.3)
-                s.desktop.key("Return")
+                for text in typed:   # a folder to go to, then the names in it
+                    s.desktop.key("ctrl+a")
+                    s.desktop.type(text)
+                    time.sleep(0.3)
+                    s.desktop.key("Return")
+                    time.sleep(0.5)
                 return s.server.wait_report(input_id, 20, start=mark)[1]
 
             focus_page(s, qv)
-            self.assertEqual(choose("upload-one", os.path.join(files, "list.csv")), "list.csv(11)")
-            self.assertEqual(choose("upload-many", files + '/"a.txt" "b.txt"'), "a.txt(3)|b.txt(5)")
+            # It starts in HOME; the single chooser offers the accepted types first.
+            self.assertEqual(choose("upload-one", ["files/list.csv"]), "list.csv(11)")
+            # The next one starts where the last choice was made.
+            self.assertEqual(choose("upload-many", ['"a.txt" "b.txt"']), "a.txt(3)|b.txt(5)")
 
 
 class LastingSession(unittest.TestCase):
@@ -334,8 +338,9 @@ class BrowserKeys(unittest.TestCase):
             s.desktop.key("ctrl+f")
             qv.diag("find bar opened", 10, at)
             s.desktop.type("ABC")
-            _, found = qv.diag("find result: ", 10, at)
-            self.assertTrue(found.endswith("/3 for ABC"), found)
+            # Results come as the text grows; the one for the whole text counts three.
+            qv.output.wait_for(lambda l: "find result: " in l and l.endswith("/3 for ABC"), 10, at,
+                               what="three matches for ABC")
             time.sleep(0.5)
             shot(s, main, "find-bar")
             s.desktop.key("Escape")
@@ -348,15 +353,18 @@ class BrowserKeys(unittest.TestCase):
                 s.desktop.key(keys)
                 self.assertEqual(qv.diag("zoom: ", 10, at)[1], zoom)
 
-            mark = s.server.mark()
-            s.desktop.key("alt+Left")
-            s.server.wait_request(lambda t: path_of(t) == "/ui/common/home.jsp", 20, "back: home",
-                                  start=mark)
-            time.sleep(1)
+            # Back and forward. The engine skips entries the user never touched, so the
+            # features page gets a click before the page moves on.
             focus_page(s, qv)
-            mark = s.server.mark()
+            at = len(qv.output.lines())
+            s.server.push_action("tools", "goto:/ui/common/home.jsp?cp=1")
+            at, _ = qv.diag("page title: Zentarro 客户营销管理 - 首页", 20, at)
+            focus_page(s, qv)
+            s.desktop.key("alt+Left")
+            at, _ = qv.diag("page title: Zentarro 客户营销管理 - 浏览器功能", 20, at)
+            focus_page(s, qv)
             s.desktop.key("alt+Right")
-            s.server.wait_request(lambda t: path_of(t) == TOOLS, 20, "forward: tools", start=mark)
+            qv.diag("page title: Zentarro 客户营销管理 - 首页", 20, at)
 
 
 class HttpAuthentication(unittest.TestCase):
