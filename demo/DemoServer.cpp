@@ -729,10 +729,6 @@ document.getElementById('go').addEventListener('click', function () {
             response.set_content(permissionProbePage(), kHtml);
             return;
         }
-        if (path == "/demo/report") {
-            response.status = 204;
-            return;
-        }
         if (path == "/ui/common/login.jsp" && options.loginOverTls && !secure && tlsPort > 0) {
             response.set_redirect("https://127.0.0.1:" + std::to_string(tlsPort) + receivedTarget(request.target));
             return;
