@@ -272,7 +272,11 @@ void BrowserView::contextMenuEvent(QContextMenuEvent* event)
             previous = action;
     }
     menu->setAttribute(Qt::WA_DeleteOnClose, true);
-    qCInfo(lcWindows) << "context menu shown:" << menu->actions().size() << "entries";
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        if (!action->isSeparator())
+            entries << action->text();
+    qCInfo(lcWindows).noquote() << "context menu shown: " + entries.join(QLatin1String(" | "));
     menu->popup(event->globalPos());
 }
 

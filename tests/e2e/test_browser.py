@@ -353,6 +353,21 @@ class BrowserKeys(unittest.TestCase):
                 s.desktop.key(keys)
                 self.assertEqual(qv.diag("zoom: ", 10, at)[1], zoom)
 
+            # The context menu: what a user needs, in Chinese, no developer entries.
+            window = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
+            x, y, _, _ = s.desktop.geometry(window)
+            at = len(qv.output.lines())
+            s.desktop.run("xdotool", "mousemove", str(x + 500), str(y + 680), "click", "3")
+            _, entries = qv.diag("context menu shown: ", 10, at)
+            entries = entries.split(" | ")
+            self.assertIn("打印…", entries)
+            self.assertTrue(any("重新加载" in e for e in entries), entries)
+            self.assertFalse(any("源" in e or "检查" in e or "Inspect" in e or "source" in e
+                                 for e in entries), entries)
+            time.sleep(0.5)
+            shot(s, "root", "context-menu")
+            s.desktop.key("Escape")
+
             # Back and forward. The engine skips entries the user never touched, so the
             # features page gets a click before the page moves on.
             focus_page(s, qv)
