@@ -63,7 +63,8 @@ def measure(client_pid, scratch):
 
 
 def drive(s, qv, titles, navigations, start_at, phase):
-    """titles title commands and navigations reloads, interleaved."""
+    """titles title commands and navigations reloads, interleaved; phase tells the commands
+    apart (upper case: the bridge reports commands in upper case)."""
     at = start_at
     per_nav = max(1, titles // max(1, navigations))
     sent = 0
@@ -97,10 +98,10 @@ def main():
         at, _ = qv.diag("page command: LOGINOK", 40)
         # Warm-up: a tenth of the work, then the baseline.
         started = time.monotonic()
-        at = drive(s, qv, titles // 10, navigations // 10, at, "warm")
+        at = drive(s, qv, titles // 10, navigations // 10, at, "W")
         time.sleep(3)
         base, base_fds, base_procs = measure(qv.pid, s.scratch)
-        at = drive(s, qv, titles, navigations, at, "run")
+        at = drive(s, qv, titles, navigations, at, "R")
         time.sleep(3)
         end, end_fds, end_procs = measure(qv.pid, s.scratch)
         took = time.monotonic() - started
