@@ -47,6 +47,16 @@ def pss_kib(pid):
     return 0
 
 
+def handle_targets(pid):
+    targets = []
+    for fd in os.listdir(f"/proc/{pid}/fd"):
+        try:
+            targets.append(os.readlink(f"/proc/{pid}/fd/{fd}"))
+        except OSError:
+            pass
+    return targets
+
+
 def measure(client_pid, scratch):
     kinds = {}
     for pid, kind in processes(client_pid, scratch).items():
@@ -114,6 +124,8 @@ def main():
         growth = (total_end - total_base) / total_base * 100 if total_base else 0
         print(f"  total     PSS {total_base / 1024:7.1f} MiB -> {total_end / 1024:7.1f} MiB ({growth:+.1f} %)")
         print(f"  browser process handles {base_fds} -> {end_fds}; processes {base_procs} -> {end_procs}")
+        if end_fds > base_fds:
+            print("  handles open at the end:", sorted(handle_targets(qv.pid)))
         failures = []
         if not ok:
             failures.append("the client ended")
