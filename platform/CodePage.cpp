@@ -1,5 +1,6 @@
 #include "CodePage.h"
 #include "CodePageTable.h"
+#include "Utf8Sequence.h"
 
 #include <array>
 #include <bit>
@@ -306,48 +307,6 @@ std::size_t encodeUtf8(bool strict, const char16_t* text, std::size_t length, ch
     return o;
 }
 
-// Length of the well-formed UTF-8 sequence at s (1-4), or 0 with `bad` set to the
-// length of the maximal invalid subpart to replace by one U+FFFD.
-std::size_t utf8Sequence(const unsigned char* s, std::size_t avail, char32_t& cp, std::size_t& bad)
-{
-    const unsigned char b0 = s[0];
-    bad = 1;
-    std::size_t need;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 2;
-        cp = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 3;
-        cp = b0 & 0x0F;
-        if (b0 == 0xE0)
-            lo = 0xA0;
-        else if (b0 == 0xED)
-            hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 4;
-        cp = b0 & 0x07;
-        if (b0 == 0xF0)
-            lo = 0x90;
-        else if (b0 == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    for (std::size_t k = 1; k < need; ++k) {
-        if (k >= avail)
-            return 0;
-        const unsigned char b = s[k];
-        if (b < lo || b > hi)
-            return 0;
-        lo = 0x80;
-        hi = 0xBF;
-        cp = (cp << 6) | (b & 0x3F);
-        bad = k + 1;
-    }
-    return need;
-}
-
 template <bool Counting>
 std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
                            std::size_t capacity)
@@ -402,7 +361,7 @@ std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t 
         }
         char32_t cp;
         std::size_t bad;
-        std::size_t n = utf8Sequence(bytes + i, length - i, cp, bad);
+        std::size_t n = readUtf8Sequence(bytes + i, length - i, cp, bad);
         if (n == 0) {
             if (strict)
                 return kFail;

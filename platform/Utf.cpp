@@ -1,4 +1,5 @@
 #include "Utf.h"
+#include "Utf8Sequence.h"
 
 #include <cstdint>
 
@@ -61,9 +62,7 @@ std::u16string fromUtf8(std::string_view bytes)
     out.reserve(bytes.size());
     const auto* s = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t length = bytes.size();
-    // One U+FFFD per maximal invalid subpart (the Unicode / WHATWG rule): the bytes of a
-    // sequence that was valid so far are dropped together, the byte that broke it is
-    // read afresh.
+    // One U+FFFD per maximal invalid subpart.
     for (std::size_t i = 0; i < length;) {
         const std::uint8_t b0 = s[i];
         if (b0 < 0x80) {
@@ -71,42 +70,11 @@ std::u16string fromUtf8(std::string_view bytes)
             ++i;
             continue;
         }
-        std::size_t need;
-        char32_t c;
-        std::uint8_t lo = 0x80, hi = 0xBF;
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            need = 2;
-            c = b0 & 0x1F;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            need = 3;
-            c = b0 & 0x0F;
-            if (b0 == 0xE0)
-                lo = 0xA0;
-            else if (b0 == 0xED)
-                hi = 0x9F;
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            need = 4;
-            c = b0 & 0x07;
-            if (b0 == 0xF0)
-                lo = 0x90;
-            else if (b0 == 0xF4)
-                hi = 0x8F;
-        } else {
-            out.push_back(static_cast<char16_t>(kReplacement));
-            ++i;
-            continue;
-        }
-        std::size_t k = 1;
-        for (; k < need && i + k < length; ++k) {
-            const std::uint8_t b = s[i + k];
-            if (b < lo || b > hi)
-                break;
-            lo = 0x80;
-            hi = 0xBF;
-            c = (c << 6) | (b & 0x3F);
-        }
-        putUtf16(out, k == need ? c : kReplacement);
-        i += k;
+        char32_t c = 0;
+        std::size_t bad = 1;
+        const std::size_t n = readUtf8Sequence(s + i, length - i, c, bad);
+        putUtf16(out, n != 0 ? c : kReplacement);
+        i += n != 0 ? n : bad;
     }
     return out;
 }
