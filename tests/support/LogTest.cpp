@@ -13,17 +13,13 @@
 
 #include "platform/CodePage.h"
 #include "platform/ProgramInfo.h"
+#include "tests/common/FileBytes.h"
 
 namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testfiles::readBytes;
 
 platform::LocalTime at(int y, int mo, int d, int h, int mi, int s) { return {y, mo, d, h, mi, s}; }
 

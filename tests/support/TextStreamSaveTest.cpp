@@ -14,25 +14,16 @@
 
 #include "platform/FileSave.h"
 #include "platform/RuntimeError.h"
+#include "tests/common/FileBytes.h"
 
 namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
+using testfiles::readBytes;
+using testfiles::writeBytes;
 
 constexpr uid_t kNobody = 65534;
-
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
 
 struct stat statOf(const fs::path& path)
 {

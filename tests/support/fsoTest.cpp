@@ -12,23 +12,14 @@
 #include "platform/RuntimeError.h"
 #include "platform/Utf.h"
 #include "support/TextStream.h"
+#include "tests/common/FileBytes.h"
 
 namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using testfiles::readBytes;
+using testfiles::writeBytes;
 
 std::u16string text(const fs::path& path) { return path.u16string(); }
 
