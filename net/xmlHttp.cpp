@@ -1,16 +1,13 @@
 #include "net/xmlHttp.h"
 
 #include <algorithm>
-#include <array>
-#include <climits>
-#include <memory>
 #include <optional>
 #include <string_view>
 
-#include <curl/curl.h>
-#include <unicode/ucnv.h>
-
+#include "net/HttpTransport.h"
 #include "net/RandomSequence.h"
+#include "net/TextDecoding.h"
+#include "net/WireForm.h"
 #include "platform/RuntimeError.h"
 #include "platform/Utf.h"
 
@@ -20,296 +17,6 @@ std::chrono::milliseconds HttpLimits::total() const { return resolve + connect +
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-
-void initCurlOnce()
-{
-    // Process-wide set-up before the first handle; never undone, the process owns it.
-    static const CURLcode initialised = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)initialised;
-}
-
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-struct MultiDeleter {
-    void operator()(CURLM* handle) const { curl_multi_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
-
-// The easy handle must leave the multi handle before either is cleaned up.
-class Attachment {
-public:
-    Attachment(CURLM* multi, CURL* easy) : multi_(multi), easy_(easy)
-    {
-        attached_ = curl_multi_add_handle(multi, easy) == CURLM_OK;
-    }
-    ~Attachment()
-    {
-        if (attached_)
-            curl_multi_remove_handle(multi_, easy_);
-    }
-    Attachment(const Attachment&) = delete;
-    Attachment& operator=(const Attachment&) = delete;
-    bool attached() const { return attached_; }
-
-private:
-    CURLM* multi_;
-    CURL* easy_;
-    bool attached_ = false;
-};
-
-struct Receiver {
-    std::string body;
-    std::size_t maxBody = 0;
-    Clock::time_point lastActivity{};
-    bool headersComplete = false;  // the blank line after the last response's headers came
-};
-
-std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user)
-{
-    auto* receiver = static_cast<Receiver*>(user);
-    const std::string_view line(data, size * count);
-    receiver->lastActivity = Clock::now();
-    // Each response (an interim one, a redirect, the final one) starts with its status line.
-    if (line.substr(0, 5) == "HTTP/")
-        receiver->headersComplete = false;
-    else if (line == "\r\n" || line == "\n")
-        receiver->headersComplete = true;
-    return size * count;
-}
-
-std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user)
-{
-    auto* receiver = static_cast<Receiver*>(user);
-    const std::size_t length = size * count;
-    receiver->lastActivity = Clock::now();
-    if (length > receiver->maxBody - receiver->body.size())
-        return 0;  // a short count makes the transfer fail instead of growing further
-    receiver->body.append(data, length);
-    return length;
-}
-
-bool isTokenChar(char16_t c)
-{
-    if ((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))
-        return true;
-    return std::u16string_view(u"!#$%&'*+-.^_`|~").find(c) != std::u16string_view::npos;
-}
-
-// The method as it goes on the wire, or nothing when it is not a valid token (it would
-// otherwise let a caller inject text into the request line).
-std::optional<std::string> wireMethod(std::u16string_view act)
-{
-    if (act.empty())
-        return std::nullopt;
-    std::string method;
-    for (char16_t c : act) {
-        if (!isTokenChar(c))
-            return std::nullopt;
-        method.push_back(static_cast<char>(c));
-    }
-    std::string upper = method;
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-    static constexpr std::array<std::string_view, 6> kKnown{"GET", "HEAD", "POST", "PUT", "DELETE",
-                                                            "OPTIONS"};
-    if (std::find(kKnown.begin(), kKnown.end(), upper) != kKnown.end())
-        return upper;
-    return method;
-}
-
-std::string wireAddress(std::u16string_view url)
-{
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    const std::string utf8 = platform::toUtf8(url);
-    out.reserve(utf8.size());
-    for (unsigned char c : utf8) {
-        if (c >= 0x80 || c <= 0x20 || c == 0x7F) {
-            out.push_back('%');
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 0x0F]);
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    return out;
-}
-
-enum class Outcome { Failed, Incomplete, Complete };
-
-struct Exchange {
-    Outcome outcome = Outcome::Failed;
-    std::string body;
-};
-
-curl_off_t infoTime(CURL* easy, CURLINFO what)
-{
-    curl_off_t value = 0;
-    if (curl_easy_getinfo(easy, what, &value) != CURLE_OK)
-        return 0;
-    return value;
-}
-
-// Tracks which phase the transfer is in and when that phase has to be over. Phases
-// only move forward; the times of the first resolve and connect are libcurl's own.
-class PhaseClock {
-public:
-    PhaseClock(const HttpLimits& limits, Clock::time_point start)
-        : limits_(limits), start_(start), totalDeadline_(start + limits.total())
-    {
-    }
-
-    Clock::time_point deadline(CURL* easy, const Receiver& receiver, Clock::time_point now)
-    {
-        if (phase_ == Phase::Resolve) {
-            const curl_off_t lookup = infoTime(easy, CURLINFO_NAMELOOKUP_TIME_T);
-            const curl_off_t connect = infoTime(easy, CURLINFO_CONNECT_TIME_T);
-            if (lookup > 0 || connect > 0) {
-                phaseStart_ = start_ + std::chrono::microseconds(lookup);
-                phase_ = Phase::Connect;
-            }
-        }
-        if (phase_ == Phase::Connect) {
-            curl_off_t connected = infoTime(easy, CURLINFO_CONNECT_TIME_T);
-            if (connected > 0 && needsTls_) {
-                connected = infoTime(easy, CURLINFO_APPCONNECT_TIME_T);
-            }
-            if (connected > 0) {
-                phaseStart_ = start_ + std::chrono::microseconds(connected);
-                phase_ = Phase::Send;
-            }
-        }
-        if (phase_ == Phase::Send) {
-            long requestSize = 0;
-            curl_easy_getinfo(easy, CURLINFO_REQUEST_SIZE, &requestSize);
-            if (requestSize > 0) {
-                phaseStart_ = now;
-                phase_ = Phase::Receive;
-            }
-        }
-
-        Clock::time_point due;
-        switch (phase_) {
-        case Phase::Resolve: due = start_ + limits_.resolve; break;
-        case Phase::Connect: due = phaseStart_ + limits_.connect; break;
-        case Phase::Send: due = phaseStart_ + limits_.send; break;
-        case Phase::Receive: due = std::max(phaseStart_, receiver.lastActivity) + limits_.receive; break;
-        }
-        return std::min(due, totalDeadline_);
-    }
-
-    void setNeedsTls(bool tls) { needsTls_ = tls; }
-
-private:
-    enum class Phase { Resolve, Connect, Send, Receive };
-    const HttpLimits& limits_;
-    Clock::time_point start_;
-    Clock::time_point totalDeadline_;
-    Clock::time_point phaseStart_{};
-    Phase phase_ = Phase::Resolve;
-    bool needsTls_ = false;
-};
-
-bool configure(CURL* easy, const std::string& method, const std::string& url, const HttpLimits& limits,
-               Receiver& receiver)
-{
-    const auto ms = [](milliseconds value) { return static_cast<long>(std::max<long long>(value.count(), 1)); };
-    bool ok = true;
-    const auto set = [&ok](CURLcode code) { ok = ok && code == CURLE_OK; };
-
-    set(curl_easy_setopt(easy, CURLOPT_URL, url.c_str()));
-    // Only the web: a "file:" or other address must never reach anything else.
-    set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L));
-    set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
-    // An abandoned slow lookup must not make cleanup wait for the resolver thread.
-    set(curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L));
-    // libcurl's own limits as a backstop to the phase clock: its connect limit covers the
-    // name lookup too.
-    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, ms(limits.resolve + limits.connect)));
-    set(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, ms(limits.total())));
-    set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes)));
-    set(curl_easy_setopt(easy, CURLOPT_USERAGENT, "Talvo/1.0"));
-    set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &onHeader));
-    set(curl_easy_setopt(easy, CURLOPT_HEADERDATA, &receiver));
-    set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &onBody));
-    set(curl_easy_setopt(easy, CURLOPT_WRITEDATA, &receiver));
-
-    if (method == "GET") {
-        set(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L));
-    } else if (method == "HEAD") {
-        set(curl_easy_setopt(easy, CURLOPT_NOBODY, 1L));
-    } else if (method == "POST") {
-        // An empty body, announced as such.
-        set(curl_easy_setopt(easy, CURLOPT_POSTFIELDS, ""));
-        set(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, 0L));
-    } else {
-        set(curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str()));
-    }
-    return ok;
-}
-
-Exchange perform(const std::string& method, const std::string& url, const HttpLimits& limits)
-{
-    Exchange exchange;
-    initCurlOnce();
-    EasyHandle easy(curl_easy_init());
-    MultiHandle multi(curl_multi_init());
-    if (!easy || !multi)
-        return exchange;
-
-    Receiver receiver;
-    receiver.maxBody = limits.maxBodyBytes;
-    if (!configure(easy.get(), method, url, limits, receiver))
-        return exchange;
-
-    const Clock::time_point start = Clock::now();
-    PhaseClock phases(limits, start);
-    phases.setNeedsTls(url.size() >= 8 && std::equal(url.begin(), url.begin() + 8, "https://",
-                                                       [](char a, char b) { return (a | 0x20) == b; }));
-
-    Attachment attachment(multi.get(), easy.get());
-    if (!attachment.attached())
-        return exchange;
-
-    for (;;) {
-        int running = 0;
-        if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
-            return exchange;
-        if (running == 0)
-            break;
-        const Clock::time_point now = Clock::now();
-        const Clock::time_point due = phases.deadline(easy.get(), receiver, now);
-        if (now >= due)
-            return exchange;  // a phase ran over its limit
-        const auto left = std::chrono::ceil<milliseconds>(due - now).count();
-        const int wait = static_cast<int>(std::clamp<long long>(left, 1, 1000));
-        if (curl_multi_poll(multi.get(), nullptr, 0, wait, nullptr) != CURLM_OK)
-            return exchange;
-    }
-
-    CURLcode result = CURLE_RECV_ERROR;
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == easy.get())
-            result = message->data.result;
-    }
-    if (result == CURLE_OK && receiver.headersComplete) {
-        exchange.outcome = Outcome::Complete;
-        exchange.body = std::move(receiver.body);
-    } else if (result == CURLE_OK || result == CURLE_PARTIAL_FILE) {
-        // libcurl accepts a connection closed inside the headers as a finished response.
-        exchange.outcome = Outcome::Incomplete;
-    }
-    return exchange;
-}
-
 std::u16string decimal(int value)
 {
     const std::string text = std::to_string(value);
@@ -317,7 +24,7 @@ std::u16string decimal(int value)
 }
 
 // Leaves only ASCII names through: converter names are ASCII, and anything else would
-// be matched against the alias table in ways nobody could predict.
+// be matched against the alias tables in ways nobody could predict.
 std::optional<std::string> asciiName(std::u16string_view name)
 {
     if (name.empty())
@@ -331,9 +38,18 @@ std::optional<std::string> asciiName(std::u16string_view name)
     return out;
 }
 
-struct ConverterDeleter {
-    void operator()(UConverter* converter) const { ucnv_close(converter); }
-};
+// "UTF-8", "utf8", "Utf_8": letters and digits alone decide, in any case.
+bool namesUtf8(std::string_view name)
+{
+    std::string key;
+    for (char c : name) {
+        if (c >= 'A' && c <= 'Z')
+            key.push_back(static_cast<char>(c + 0x20));
+        else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
+            key.push_back(c);
+    }
+    return key == "utf8";
+}
 
 } // namespace
 
@@ -348,13 +64,13 @@ Variant xmlHttp::SmsXmlHttp(const std::u16string& act, const std::u16string& Url
         const int n = std::min(static_cast<int>(r * 10000.0), 9999);
         const std::u16string address = Url + u"?rnm=" + decimal(n) + u"&" + para;
 
-        const std::optional<std::string> method = wireMethod(act);
+        const std::optional<std::string> method = net::wireMethod(act);
         if (!method)
             return {};
-        Exchange exchange = perform(*method, wireAddress(address), limits_);
-        if (exchange.outcome == Outcome::Failed)
+        net::Exchange exchange = net::performRequest(*method, net::wireAddress(address), limits_);
+        if (exchange.outcome == net::Outcome::Failed)
             return {};
-        if (exchange.outcome == Outcome::Incomplete)
+        if (exchange.outcome == net::Outcome::Incomplete)
             return Variant(u"null");
 
         const Variant raw = Variant::fromBytes(std::move(exchange.body));
@@ -382,37 +98,12 @@ Variant xmlHttp::BytesToBstr(const Variant& strBody, const Variant& CodeBase)
                            "BytesToBstr: unknown character set \"" + platform::toUtf8(CodeBase.text()) + "\"");
 
     std::string_view bytes = strBody.bytes();
-    if (ucnv_compareNames(name->c_str(), "UTF-8") == 0) {
+    if (namesUtf8(*name)) {
         if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
             bytes.remove_prefix(3);
         return Variant(platform::fromUtf8(bytes));
     }
-
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, ConverterDeleter> converter(ucnv_open(name->c_str(), &status));
-    if (U_FAILURE(status) || !converter)
-        throw RuntimeError(RuntimeError::kInvalidArgument,
-                           "BytesToBstr: unknown character set \"" + *name + "\"");
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX / 4))
-        throw RuntimeError(RuntimeError::kOverflow, "BytesToBstr: the body is too large to convert");
-
-    // Two UTF-16 units a byte is enough for every ordinary character set; the rare
-    // table that expands further is measured and converted again.
-    std::u16string text(bytes.size() * 2, u'\0');
-    int32_t length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()),
-                                   bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-        status = U_ZERO_ERROR;
-        ucnv_resetToUnicode(converter.get());
-        text.assign(static_cast<std::size_t>(length), u'\0');
-        length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()),
-                               bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    }
-    if (U_FAILURE(status))
-        throw RuntimeError(RuntimeError::kInvalidArgument,
-                           std::string("BytesToBstr: conversion failed: ") + u_errorName(status));
-    text.resize(static_cast<std::size_t>(length));
-    return Variant(std::move(text));
+    return Variant(net::decodeText(bytes, *name));
 }
 
 } // namespace talvo

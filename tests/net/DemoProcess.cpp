@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <curl/curl.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,7 +16,13 @@ namespace talvo::test {
 
 namespace {
 constexpr std::string_view kListening = "listening on 127.0.0.1:";
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
+{
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
 }
+} // namespace
 
 DemoProcess::DemoProcess(std::vector<std::string> options)
 {
@@ -146,6 +153,27 @@ int DemoProcess::terminate(std::chrono::milliseconds grace)
     ::waitpid(pid_, &status, 0);
     exited_ = true;
     return -1;
+}
+
+Reply fetch(const std::string& url, const std::string& postBody, bool post)
+{
+    Reply reply;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 5000L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    if (post)
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, postBody.c_str());
+    if (curl_easy_perform(curl) == CURLE_OK) {
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+        const char* type = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
+        if (type)
+            reply.contentType = type;
+    }
+    curl_easy_cleanup(curl);
+    return reply;
 }
 
 } // namespace talvo::test

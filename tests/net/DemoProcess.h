@@ -48,4 +48,12 @@ private:
     bool closed_ = false;
 };
 
+// A plain GET (or POST) through libcurl, for checks on the demo server itself (status codes).
+struct Reply {
+    long status = 0;
+    std::string body;
+    std::string contentType;
+};
+Reply fetch(const std::string& url, const std::string& postBody = {}, bool post = false);
+
 } // namespace talvo::test

@@ -12,23 +12,12 @@ using namespace std::chrono_literals;
 // Limits short enough for a fast suite, long enough for a loaded machine.
 HttpLimits quickLimits();
 
-// A loopback port nobody listens on (bound once, then released).
-int unusedPort();
-
 std::u16string u16(const std::string& utf8);
 std::string u8(const std::u16string& text);
 
 // The "?rnm=" number the request helper is about to draw, read off a copy of the
 // process sequence so the real one does not move.
 int upcomingRnm();
-
-// A plain GET through libcurl, for checks on the demo server itself (status codes).
-struct Reply {
-    long status = 0;
-    std::string body;
-    std::string contentType;
-};
-Reply fetch(const std::string& url, const std::string& postBody = {}, bool post = false);
 
 // Milliseconds a call took.
 template <class F>
