@@ -40,11 +40,23 @@ struct HttpLimits {
 // ever; redirects are followed within that same budget. A body over maxBodyBytes is
 // refused as soon as it is announced or grows past the cap, never buffered without end.
 //
+// Redirects are followed to http and https addresses only, at most 10; one to anywhere
+// else, or an 11th, is a failure.
+//
 // The method: GET, HEAD, POST, PUT, DELETE and OPTIONS are matched in any letter case and
 // sent upper-case ("Get" goes out as GET); any other token is sent as given.
 // The address: sent as UTF-8 with bytes >= 0x80, spaces and control characters
 // percent-escaped; everything else, existing "%XX" escapes included, goes out unchanged.
-// Proxy settings come from the usual environment variables.
+// Proxy settings: the usual environment variables on Linux (libcurl); the system's on
+// Windows (WinHTTP): the user's Internet Options proxy and bypass list, else WinHTTP's
+// automatic detection and configuration scripts (Windows 8.1 on).
+//
+// Where WinHTTP cannot tell two endings apart (it does not say how a body or the headers
+// ended), the Windows backend answers differently from the Linux one:
+//   - closed before the last chunk: the chunks that came, as a complete body, not "null";
+//   - closed inside the headers: an empty text (the close read as the end of headers and
+//     of a body without length), not "null".
+// A close short of an announced Content-Length is "null" on both.
 class xmlHttp {
 public:
     explicit xmlHttp(HttpLimits limits = {});
@@ -52,8 +64,10 @@ public:
     Variant SmsXmlHttp(const std::u16string& act, const std::u16string& Url,
                        const std::u16string& para);
 
-    // strBody (a byte array) read as text in the character set named by CodeBase (any
-    // name or alias the converter knows, letter case and "-"/"_" ignored). Undecodable
+    // strBody (a byte array) read as text in the character set named by CodeBase: "UTF-8"
+    // (letter case, "-" and "_" ignored; a leading byte-order mark dropped) by our own code;
+    // other names, on Linux any name or alias ICU knows (case, "-" and "_" ignored), on
+    // Windows the names platform::Charset maps to Windows code pages (case ignored). Undecodable
     // bytes become replacement characters. Throws RuntimeError (5, invalid argument) when
     // strBody is not a byte array, CodeBase is not text or names no known character set,
     // and (6, overflow) for a body too large to convert.
