@@ -79,6 +79,7 @@ void LoopbackServer::serve(Connection& connection)
     {
         std::lock_guard lock(mutex_);
         lines_.push_back(connection.method_ + " " + connection.target_);
+        heads_.push_back(head.substr(0, head.find("\r\n\r\n") + 2));
     }
     changed_.notify_all();
     handler_(connection);
@@ -89,6 +90,12 @@ std::vector<std::string> LoopbackServer::requests()
 {
     std::lock_guard lock(mutex_);
     return lines_;
+}
+
+std::vector<std::string> LoopbackServer::heads()
+{
+    std::lock_guard lock(mutex_);
+    return heads_;
 }
 
 std::vector<std::string> LoopbackServer::waitForRequests(std::size_t count, std::chrono::milliseconds timeout)

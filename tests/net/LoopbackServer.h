@@ -50,6 +50,8 @@ public:
 
     // Request lines so far ("GET /target"), in the order they came.
     std::vector<std::string> requests();
+    // The whole heads of those requests, request line and header lines with their "\r\n".
+    std::vector<std::string> heads();
     // Waits until at least count requests came; those that came by then.
     std::vector<std::string> waitForRequests(std::size_t count,
                                              std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -68,6 +70,7 @@ private:
     std::condition_variable changed_;
     bool stopping_ = false;
     std::vector<std::string> lines_;
+    std::vector<std::string> heads_;
     std::list<Connection> connections_;
     std::list<std::thread> workers_;
     std::thread acceptor_;
