@@ -51,6 +51,11 @@ QWebEngineProfile* profile()
     // are opened by script.
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, true);
     settings->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // The engine answers the asynchronous clipboard's write permission from this switch
+    // (off, a copy button's writeText fails even after a click); a focused page may then
+    // write, as in a stand-alone browser. Reading stays refused (JavascriptCanPaste).
+    settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
     // No switching the engine's own error pages on and off per page: ours are decided here.
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
     qCInfo(lcWindows).noquote() << "browser profile: storage=" + profile->persistentStoragePath()

@@ -508,14 +508,16 @@ struct DemoServer::Impl {
 
     // ---- pages ----
 
-    // Asks for what a page may want of the computer (MIDI too) and reports each answer to /demo/report;
-    // the whole page is one button that copies a text and asks for full screen.
+    // Asks for what a page may want of the computer (MIDI too) and reports each answer to /demo/report.
+    // A click on the button copies a text both ways a page can; a click on the video below
+    // asks for full screen for that video, as a player's full-screen control does.
     static std::string permissionProbePage()
     {
         return R"HTML(<!DOCTYPE html>
 <html lang="zh-CN"><head><meta charset="utf-8"><title>权限测试</title>
-<style>html,body{margin:0;height:100%}button{width:100%;height:100%;font-size:24px}</style></head>
-<body><button id="go">复制并全屏</button>
+<style>html,body{margin:0;height:100%}button{width:100%;height:50%;font-size:24px}
+video{display:block;width:100%;height:50%;background:#234}</style></head>
+<body><button id="go">复制</button><video id="clip" muted playsinline></video>
 <script>
 function report(what, answer) {
   fetch('/demo/report?' + what + '=' + encodeURIComponent(answer), { cache: 'no-store' });
@@ -536,7 +538,8 @@ if (navigator.requestMIDIAccess) {
   report('midi', 'unavailable');
 }
 document.addEventListener('fullscreenchange', function () {
-  report('fullscreen', document.fullscreenElement ? 'on' : 'off');
+  var element = document.fullscreenElement;
+  report('fullscreen', element ? 'on-' + element.tagName.toLowerCase() : 'off');
 });
 document.getElementById('go').addEventListener('click', function () {
   var field = document.createElement('textarea');
@@ -545,7 +548,17 @@ document.getElementById('go').addEventListener('click', function () {
   field.select();
   report('copy', document.execCommand('copy') ? 'ok' : 'refused');
   document.body.removeChild(field);
-  document.documentElement.requestFullscreen().catch(function (e) { report('fullscreen', 'refused-' + e.name); });
+  if (!navigator.clipboard) {
+    report('async-copy', 'unavailable');
+    return;
+  }
+  navigator.clipboard.writeText('talvo-async-clipboard')
+    .then(function () { report('async-copy', 'ok'); }, function (e) { report('async-copy', 'refused-' + e.name); })
+    .then(function () { return navigator.clipboard.readText(); })
+    .then(function (text) { report('paste', 'read-' + text); }, function (e) { report('paste', 'refused-' + e.name); });
+});
+document.getElementById('clip').addEventListener('click', function () {
+  this.requestFullscreen().catch(function (e) { report('fullscreen', 'refused-' + e.name); });
 });
 </script></body></html>
 )HTML";

@@ -346,6 +346,10 @@ class Desktop:
     def click(self, x, y):
         self.run("xdotool", "mousemove", str(x), str(y), "click", "1")
 
+    def clipboard(self):
+        """The text on the desktop's clipboard (the one Ctrl+V pastes)."""
+        return self.run("xclip", "-selection", "clipboard", "-o")
+
     def close(self, window):
         if not XCLOSE:
             raise RuntimeError("TALVO_XCLOSE is not set")

@@ -176,16 +176,24 @@ class PagePermissions(unittest.TestCase):
             # Nothing asked: the main window is the client's only window.
             self.assertEqual(len(s.desktop.find_windows("", pid=qv.pid)), 1)
 
-            # A click copies and asks for full screen; Escape leaves it.
+            # A click copies, both the old way and the asynchronous way, and the text is on
+            # the desktop's clipboard; reading it back stays refused.
             window = s.desktop.find_windows(PRODUCT_TITLE, pid=qv.pid)[0]
             x, y, width, height = s.desktop.geometry(window)
-            s.desktop.click(x + width // 2, y + height // 3)
+            s.desktop.click(x + width // 2, y + height // 4)
             self.assertEqual(answer("copy", 10), "ok")
+            self.assertEqual(answer("async-copy", 10), "ok")
+            self.assertEqual(s.desktop.clipboard(), "talvo-async-clipboard")
+            self.assertTrue(answer("paste", 10).startswith("refused"))
+
+            # A click on the video asks for full screen for it; Escape leaves it.
+            s.desktop.click(x + width // 2, y + height * 3 // 4)
             at, _ = qv.diag("full screen: on", 10)
-            self.assertEqual(answer("fullscreen", 10), "on")
+            self.assertEqual(answer("fullscreen", 10), "on-video")
             time.sleep(0.5)
             s.desktop.key("Escape")
             qv.diag("full screen: off", 10, at)
+            s.server.wait_request(lambda t: t.startswith("/demo/report?fullscreen=off"), 10, "full screen off")
             self.assertTrue(qv.running())
 
 
