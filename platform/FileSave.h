@@ -17,7 +17,8 @@ enum class SaveWay {
     // and every extended attribute copied.
     Replaced,
     // Otherwise (other hard links, a file owned by someone else, a folder that is
-    // read-only or refuses the temporary file, attributes that cannot be copied) the
+    // read-only or refuses the temporary file, attributes that cannot be copied; on
+    // Windows a file another program holds open without letting it be deleted) the
     // file itself is overwritten: room for the new size is reserved first, then the
     // bytes are written from the start, the file is cut to the new size only after
     // all of them went out, and synced. A short write is a failure; the old bytes

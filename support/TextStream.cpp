@@ -1,13 +1,12 @@
 #include "support/TextStream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "platform/Charset.h"
+#include "platform/FileIo.h"
 #include "platform/FileSave.h"
 #include "platform/RuntimeError.h"
 #include "platform/Utf.h"
@@ -21,13 +20,6 @@ namespace {
 [[noreturn]] void fail(int number, const std::string& description) { throw RuntimeError(number, description); }
 
 [[noreturn]] void failInvalid(const std::string& description) { fail(RuntimeError::kInvalidArgument, description); }
-
-[[noreturn]] void failSystem(std::error_code error) { throw RuntimeError::fromSystemError(error); }
-
-std::error_code lastError()
-{
-    return std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-}
 
 fs::path toPath(const std::u16string& name)
 {
@@ -90,28 +82,13 @@ void TextStream::loadFromFile(const std::u16string& path)
     // A pipe or a device could block for ever or never end.
     if (fs::exists(status) && !fs::is_regular_file(status))
         fail(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
-    errno = 0;
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        failSystem(lastError());
     const auto expected = fs::file_size(file, ec);
     if (!ec && expected > static_cast<std::uintmax_t>(kMaxSize))
         fail(RuntimeError::kOverflow, "File too large (over 2 GiB)");
-
-    std::string content;
-    content.resize(ec ? 0 : static_cast<std::size_t>(expected));
-    in.read(content.data(), static_cast<std::streamsize>(content.size()));
-    content.resize(static_cast<std::size_t>(in.gcount()));
-    // Files whose size is not known up front (or that grew) are read on to the end.
-    char chunk[65536];
-    while (in && !in.eof()) {
-        in.read(chunk, sizeof chunk);
-        content.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (content.size() > static_cast<std::size_t>(kMaxSize))
-            fail(RuntimeError::kOverflow, "File too large (over 2 GiB)");
-    }
-    if (in.bad())
-        fail(RuntimeError::kDeviceIo, "Device I/O error while reading");
+    // The platform's reader gives the same numbered errors on every system.
+    std::string content = platform::readWholeFile(file);
+    if (content.size() > static_cast<std::size_t>(kMaxSize))
+        fail(RuntimeError::kOverflow, "File too large (over 2 GiB)");
     bytes_ = std::move(content);
     position_ = 0;
 }

@@ -215,6 +215,12 @@ struct Charset::State {
             || MultiByteToWideChar(static_cast<UINT>(codePage), 0, bytes, n, reinterpret_cast<LPWSTR>(out.data()), need)
                    != need)
             fail(RuntimeError::kDeviceIo, "The text could not be decoded (code page " + std::to_string(codePage) + ")");
+        // Windows reads a byte over 0x7F as ASCII by dropping its top bit ("\xE9" as
+        // "i"); it is no ASCII character, so it reads as U+FFFD, as on Linux.
+        if (codePage == 20127)
+            for (std::size_t i = 0; i < length && i < out.size(); ++i)
+                if (p[i] > 0x7F)
+                    out[i] = u'\uFFFD';
         return out;
     }
 
@@ -274,9 +280,11 @@ struct Charset::State {
         const UINT cp = static_cast<UINT>(codePage);
         // "?" for what the set cannot hold, as everywhere else.
         const char* question = codePage == 54936 ? nullptr : "?";  // GB18030 holds everything
-        const int need = WideCharToMultiByte(cp, 0, wide, n, nullptr, 0, question, nullptr);
+        // Never a look-alike ("é" as "e"): a character the set lacks is "?".
+        const DWORD flags = codePage == 54936 ? 0 : WC_NO_BEST_FIT_CHARS;
+        const int need = WideCharToMultiByte(cp, flags, wide, n, nullptr, 0, question, nullptr);
         out.assign(static_cast<std::size_t>(need > 0 ? need : 0), '\0');
-        if (need <= 0 || WideCharToMultiByte(cp, 0, wide, n, out.data(), need, question, nullptr) != need)
+        if (need <= 0 || WideCharToMultiByte(cp, flags, wide, n, out.data(), need, question, nullptr) != need)
             fail(RuntimeError::kDeviceIo, "The text could not be encoded (code page " + std::to_string(codePage) + ")");
         return out;
     }

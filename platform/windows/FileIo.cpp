@@ -1,7 +1,7 @@
 #include "../FileIo.h"
 
 #include "../RuntimeError.h"
-#include "../Utf.h"
+#include "SystemMessage.h"
 
 #include <windows.h>
 
@@ -22,25 +22,6 @@ struct Handle {
             CloseHandle(h);
     }
 };
-
-// The system's own words for the error, in UTF-8 whatever the user's code page.
-std::string systemMessage(DWORD error)
-{
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
-                                       | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::u16string message;
-    if (n > 0 && text != nullptr)
-        message.assign(reinterpret_cast<const char16_t*>(text), n);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' '
-                                || message.back() == u'.'))
-        message.pop_back();
-    if (message.empty())
-        return "system error " + std::to_string(error);
-    return toUtf8(message);
-}
 
 // Windows says "path not found" both for a missing folder and for a file used as a
 // folder; Linux tells them apart (53 and 76), and so do we.
@@ -109,7 +90,7 @@ bool nameTooLong(const fs::path& path)
 void refuseNonFile(const fs::path& path)
 {
     const std::wstring& name = path.native();
-    if (name.rfind(L"\\\\.\\", 0) == 0 || name.rfind(L"//./", 0) == 0)
+    if (inDeviceNamespace(path))
         throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
@@ -126,10 +107,16 @@ void refuseNonFile(const fs::path& path)
 
 std::string readWholeFile(const fs::path& path)
 {
+    // Reading a pipe or a device could wait for ever; nothing is opened for them.
+    if (inDeviceNamespace(path))
+        throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.h == INVALID_HANDLE_VALUE)
         fail(GetLastError(), path);
+    // Reserved device names (NUL, CON, ...) open without being files on a disk.
+    if (GetFileType(file.h) != FILE_TYPE_DISK)
+        throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     std::string bytes;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.h, &size) && size.QuadPart > 0)

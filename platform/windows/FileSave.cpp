@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "../RuntimeError.h"
+#include "SystemMessage.h"
 
 namespace talvo::platform {
 
@@ -37,9 +38,11 @@ int toErrno(DWORD error)
     }
 }
 
+// The number as on Linux, the system's own words.
 [[noreturn]] void failSystem(DWORD error)
 {
-    throw RuntimeError::fromSystemError(std::error_code(toErrno(error), std::generic_category()));
+    const int number = RuntimeError::fromSystemError(std::error_code(toErrno(error), std::generic_category())).number();
+    throw RuntimeError(number, RuntimeError::standardDescription(number) + " (" + systemMessage(error) + ")");
 }
 
 [[noreturn]] void failWriting() { throw RuntimeError(RuntimeError::kDeviceIo, "Device I/O error while writing"); }
@@ -148,6 +151,13 @@ std::wstring finalPath(HANDLE h)
     }
 }
 
+bool deletable(const fs::path& path)
+{
+    Handle probe(::CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return probe.valid();
+}
+
 void overwriteInPlace(HANDLE h, std::uint64_t oldSize, std::string_view bytes)
 {
     const std::uint64_t newSize = bytes.size();
@@ -183,6 +193,9 @@ void overwriteInPlace(HANDLE h, std::uint64_t oldSize, std::string_view bytes)
 
 SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayReplace)
 {
+    // A pipe could wait for ever, and a device is no file to save; neither is opened.
+    if (inDeviceNamespace(path))
+        throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
     // Opening follows links to the file they name.
     Handle existing(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -193,7 +206,7 @@ SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayRepl
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
             throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (is a directory)");
         if (error == ERROR_PATH_NOT_FOUND)
-            throw RuntimeError(RuntimeError::kPathNotFound, "Path not found (No such file or directory)");
+            throw RuntimeError(RuntimeError::kPathNotFound, "Path not found (" + systemMessage(error) + ")");
         if (error != ERROR_FILE_NOT_FOUND) {
             if (!mayReplace && attributes != INVALID_FILE_ATTRIBUTES)
                 throw RuntimeError(kFileAlreadyExists, "File already exists");
@@ -218,7 +231,10 @@ SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayRepl
     if (!::GetFileInformationByHandle(existing.get(), &info))
         failSystem(::GetLastError());
     const std::uint64_t oldSize = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    const fs::path target = info.nNumberOfLinks == 1 ? fs::path(finalPath(existing.get())) : fs::path();
+    // A renamed copy can take the file's place only when it has one name and no other
+    // program holds it without letting it be deleted (editors and viewers often do).
+    const bool replaceable = info.nNumberOfLinks == 1 && deletable(path);
+    const fs::path target = replaceable ? fs::path(finalPath(existing.get())) : fs::path();
 
     if (!target.empty()) {
         // ReplaceFileW keeps the old file's attributes, security and streams.
@@ -227,8 +243,12 @@ SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayRepl
         if (!temporary.empty()) {
             existing.close();
             if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                               nullptr))
+                               nullptr)) {
+                // Hidden, system and archive marks as before, also where the
+                // replacement did not carry them over (Wine's does not).
+                ::SetFileAttributesW(target.c_str(), info.dwFileAttributes);
                 return SaveWay::Replaced;
+            }
             ::DeleteFileW(temporary.c_str());
             existing.reset(::CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
