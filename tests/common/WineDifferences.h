@@ -16,6 +16,17 @@ namespace talvo::tests {
 // WideCharToMultiByte / MultiByteToWideChar fail for it. Windows has it built in.
 inline constexpr const char* kWineHasNoGb18030 = "Wine 8 has no code page 54936 (GB18030)";
 
+// TextStreamSaveTest.LinksAreWrittenThroughAndStayLinks, FsoTest.SaveThroughALink: Wine 8's
+// CreateSymbolicLinkW answers success and makes nothing. Windows makes the link (for
+// administrators and in developer mode).
+inline constexpr const char* kWineMakesNoSymbolicLinks = "Wine 8's CreateSymbolicLinkW makes no link";
+
+// LogTest.ConcurrentProcessesNeverTearEntries: Wine 8 writes through a handle opened
+// for FILE_APPEND_DATA at an end it looked up before, so appends from several
+// processes at once overwrite and cut into each other. Windows moves to the end and
+// writes in one step.
+inline constexpr const char* kWineAppendsCanInterleave = "Wine 8's appends from several processes can interleave";
+
 inline bool runningUnderWine()
 {
 #ifdef _WIN32
