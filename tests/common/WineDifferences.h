@@ -12,7 +12,7 @@
 
 namespace talvo::tests {
 
-// Charset.Gb18030HoldsEveryCharacter: Wine 8 has no code page 54936 (GB18030); its
+// Charset.Gb18030HoldsEveryCharacter, FsoTest.Gb18030HoldsEveryCharacterAndSkipsItsMark: Wine 8 has no code page 54936 (GB18030); its
 // WideCharToMultiByte / MultiByteToWideChar fail for it. Windows has it built in.
 inline constexpr const char* kWineHasNoGb18030 = "Wine 8 has no code page 54936 (GB18030)";
 
@@ -21,10 +21,10 @@ inline constexpr const char* kWineHasNoGb18030 = "Wine 8 has no code page 54936 
 // administrators and in developer mode).
 inline constexpr const char* kWineMakesNoSymbolicLinks = "Wine 8's CreateSymbolicLinkW makes no link";
 
-// LogTest.ConcurrentProcessesNeverTearEntries: Wine 8 writes through a handle opened
-// for FILE_APPEND_DATA at an end it looked up before, so appends from several
-// processes at once overwrite and cut into each other. Windows moves to the end and
-// writes in one step.
+// LogTest.ConcurrentProcessesNeverTearEntries: under Wine 8, whole-record writes through
+// handles opened for FILE_APPEND_DATA alone, from several processes at once, land in
+// the middle of each other (an entry was found cut by another). Windows moves to the
+// end of the file and writes in one step, so each record stays whole.
 inline constexpr const char* kWineAppendsCanInterleave = "Wine 8's appends from several processes can interleave";
 
 inline bool runningUnderWine()
