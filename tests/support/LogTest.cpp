@@ -198,6 +198,16 @@ TEST_F(LogTest, NothingWrittenWithoutTheFolder)
     EXPECT_FALSE(fs::exists(program / "gone"));
 }
 
+TEST_F(LogTest, ProgramFolderWithAChineseName)
+{
+    const fs::path chinese = program / fs::path(u"营销软件");
+    fs::create_directories(chinese / "log");
+    Log log(chinese, [this] { return now; });
+    log.ShowWarn(u"中文路径");
+    EXPECT_EQ(platform::ansiToText(readBytes(chinese / "log" / "20240105.log")),
+              u"2024-01-05 09:03:07 :: 警告：中文路径\r\n");
+}
+
 TEST_F(LogTest, DefaultLogUsesTheProgramFolder)
 {
     const fs::path folder = platform::programFolder() / "log";

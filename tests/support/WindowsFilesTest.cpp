@@ -15,6 +15,7 @@
 #include "tests/common/FileBytes.h"
 #include "tests/common/FileLinks.h"
 #include "tests/common/ScratchFolder.h"
+#include "tests/common/WineDifferences.h"
 #include "tests/support/TextStreamSave.h"
 
 namespace talvo {
@@ -81,6 +82,27 @@ TEST_F(WindowsSaveTest, FileLockedAgainstWritingIsRefusedAndKept)
     EXPECT_EQ(number, RuntimeError::kPermissionDenied);
     EXPECT_EQ(readBytes(file), "old");
     EXPECT_EQ(strays(folder, {"locked.txt"}), std::vector<std::string>{});
+}
+
+// A read-only file is not saved over, as on Linux for a file its user may not write:
+// the numbered error for access, the old text and the mark stay.
+TEST_F(WindowsSaveTest, ReadOnlyFileIsRefusedAndKept)
+{
+    const fs::path file = folder / "readonly.txt";
+    writeBytes(file, "old");
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    fso f;
+    const bool saved = f.SaveFile(file.u16string(), u"new");
+    if (saved && talvo::tests::runningUnderWine())
+        GTEST_SKIP() << "Wine differs from Windows here: " << talvo::tests::kWineRootWritesReadOnlyFiles;
+    EXPECT_FALSE(saved);
+    const std::u16string head = file.u16string() + u"保存失败！错误信息:";
+    ASSERT_EQ(f.GetErrorInfo().substr(0, head.size()), head);
+    EXPECT_EQ(f.GetErrorInfo().substr(head.size(), 19), u"Permission denied (");
+    EXPECT_EQ(readBytes(file), "old");
+    EXPECT_NE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(strays(folder, {"readonly.txt"}), std::vector<std::string>{});
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // Hidden, system and archive marks stay on a file saved over, as mode bits do on

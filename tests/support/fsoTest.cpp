@@ -287,6 +287,34 @@ TEST_F(FsoTest, FailedSaveLeavesTheOldFile)
     EXPECT_EQ(found, expected) << "nothing left behind";
 }
 
+TEST_F(FsoTest, ChineseNamesReachTheSystemAsTheyAre)
+{
+    // Users keep their files in folders named in Chinese, under Chinese user names.
+    const fs::path place = folder / fs::path(u"客户资料 2024");
+    fs::create_directories(place);
+    const fs::path file = place / fs::path(u"联系人·名单.txt");
+    fso f;
+    ASSERT_TRUE(f.SaveFile(text(file), u"张三")) << platform::toUtf8(f.GetErrorInfo());
+    EXPECT_EQ(readBytes(file), "\xD5\xC5\xC8\xFD");
+    ASSERT_TRUE(f.OpenFile(text(file)));
+    EXPECT_EQ(f.GetFileText(), u"张三");
+    ASSERT_TRUE(f.SaveFile(text(file), u"李四"));  // over the file, by its Chinese name
+    ASSERT_TRUE(f.OpenFile(text(file)));
+    EXPECT_EQ(f.GetFileText(), u"李四");
+    std::vector<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(place))
+        names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<fs::path>{fs::path(u"联系人·名单.txt")});
+
+    // The name comes back whole in the message, too.
+    const std::u16string missing = text(place / fs::path(u"不存在.txt"));
+    EXPECT_FALSE(f.OpenFile(missing));
+    const std::u16string head = missing + u"打开失败！错误信息:";
+    ASSERT_EQ(f.GetErrorInfo().substr(0, head.size()), head);
+    EXPECT_TRUE(describesSystemError(f.GetErrorInfo().substr(head.size()), RuntimeError::kFileNotFound,
+                                     testfiles::kNoSuchFile));
+}
+
 TEST_F(FsoTest, SaveReplacesWholeContent)
 {
     const fs::path file = folder / "w.txt";
