@@ -56,7 +56,9 @@ struct HttpLimits {
 //   - closed before the last chunk: the chunks that came, as a complete body, not "null";
 //   - closed inside the headers: an empty text (the close read as the end of headers and
 //     of a body without length), not "null".
-// A close short of an announced Content-Length is "null" on both.
+// A close short of an announced Content-Length is "null" on both. On Windows the
+// response headers must also arrive within receive as a whole (WinHTTP has no per-line
+// clock for them); the body keeps the per-chunk clock.
 class xmlHttp {
 public:
     explicit xmlHttp(HttpLimits limits = {});

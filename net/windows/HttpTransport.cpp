@@ -202,8 +202,10 @@ Exchange readBody(HINTERNET request, const HttpLimits& limits, Clock::time_point
         WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, const_cast<DWORD*>(&receive), sizeof receive);
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request, &available)) {
-            // A silent server or the whole budget spent is a failure; the server
-            // ending the body early (closed or reset) leaves it incomplete.
+            // A silent server or the whole budget spent is a failure; WinHTTP's own
+            // errors for a body cut short leave it incomplete. Wine reports a reset as
+            // the socket's error, a failure as with libcurl; Windows may call it a
+            // connection error, which then reads as cut short.
             const DWORD error = GetLastError();
             if (error == ERROR_WINHTTP_CONNECTION_ERROR || error == ERROR_WINHTTP_INVALID_SERVER_RESPONSE)
                 exchange.outcome = Outcome::Incomplete;
