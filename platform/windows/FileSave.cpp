@@ -244,9 +244,10 @@ SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayRepl
             existing.close();
             if (::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                nullptr)) {
-                // Hidden, system and archive marks as before, also where the
-                // replacement did not carry them over (Wine's does not).
-                ::SetFileAttributesW(target.c_str(), info.dwFileAttributes);
+                // The marks as before, also where the replacement did not carry them
+                // over (Wine's does not); "archive" says the file changed since its
+                // last backup, which it now has.
+                ::SetFileAttributesW(target.c_str(), info.dwFileAttributes | FILE_ATTRIBUTE_ARCHIVE);
                 return SaveWay::Replaced;
             }
             ::DeleteFileW(temporary.c_str());
