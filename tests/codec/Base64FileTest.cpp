@@ -3,62 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
-#include <fstream>
-#include <iterator>
-#include <random>
+#include <string>
 
-#include "platform/RuntimeError.h"
+#include "Base64FileFixture.h"
 
-using talvo::Base64;
 using talvo::RuntimeError;
+using talvo::testfiles::Base64Files;
 namespace fs = std::filesystem;
 
 namespace {
-
-class Base64Files : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("talvo-codec-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::permissions(dir_ / "readonly.bin", fs::perms::owner_all, ignored);
-        fs::remove_all(dir_, ignored);
-    }
-
-    std::u16string path(const std::string& name) const { return (dir_ / name).u16string(); }
-
-    void write(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(dir_ / name, std::ios::binary) << bytes;
-    }
-
-    std::string read(const std::string& name) const
-    {
-        std::ifstream in(dir_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    bool exists(const std::string& name) const { return fs::exists(dir_ / name); }
-
-    int errorNumberOf(const std::function<void()>& action)
-    {
-        try {
-            action();
-        } catch (const RuntimeError& e) {
-            return e.number();
-        }
-        return 0;
-    }
-
-    fs::path dir_;
-    Base64 codec_;
-};
 
 std::string allByteValues()
 {
@@ -80,7 +33,7 @@ TEST_F(Base64Files, StringToFileReplacesALongerFile)
 TEST_F(Base64Files, StringToFileReplacesAReadOnlyFile)
 {
     write("readonly.bin", "old content");
-    fs::permissions(dir_ / "readonly.bin", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(folder / "readonly.bin", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     codec_.DecodeBase64StringToFile(u"Zm9vYmFy", path("readonly.bin"));
     EXPECT_EQ(read("readonly.bin"), "foobar");
 }
@@ -104,10 +57,10 @@ TEST_F(Base64Files, FileErrorsReachTheCaller)
     EXPECT_EQ(errorNumberOf([&] { codec_.DecodeBase64StringToFile(u"Zm9v", path(std::string(300, 'n'))); }),
               RuntimeError::kBadFileName)
         << "name too long";
-    fs::create_directory(dir_ / "folder");
+    fs::create_directory(folder / "folder");
     EXPECT_NE(errorNumberOf([&] { codec_.DecodeBase64StringToFile(u"Zm9v", path("folder")); }), 0)
         << "a folder where a file is expected";
-    EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+    EXPECT_TRUE(fs::is_directory(folder / "folder"));
     EXPECT_NE(errorNumberOf([&] { codec_.EncodFileToBase64File(path("plain"), path("plain/x.b64")); }), 0);
     EXPECT_EQ(read("plain"), "a regular file");
 }
@@ -140,7 +93,7 @@ TEST_F(Base64Files, MissingSources)
     EXPECT_FALSE(exists("never.bin"));
 
     EXPECT_TRUE(codec_.EncodFileToBase64String(path("nothing.bin")).isEmpty());
-    fs::create_directory(dir_ / "folder");
+    fs::create_directory(folder / "folder");
     EXPECT_TRUE(codec_.EncodFileToBase64String(path("folder")).isEmpty()) << "a folder is not a file";
 
     write("dest.b64", "old content");

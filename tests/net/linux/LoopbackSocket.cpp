@@ -19,24 +19,6 @@ bool waitFor(int descriptor, std::chrono::milliseconds timeout)
 
 } // namespace
 
-LoopbackSocket::~LoopbackSocket() { close(); }
-
-LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept : handle_(other.handle_), port_(other.port_)
-{
-    other.handle_ = kNone;
-}
-
-LoopbackSocket& LoopbackSocket::operator=(LoopbackSocket&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        port_ = other.port_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 LoopbackSocket LoopbackSocket::listen()
 {
     LoopbackSocket socket;
@@ -57,8 +39,6 @@ LoopbackSocket LoopbackSocket::listen()
     socket.port_ = ntohs(address.sin_port);
     return socket;
 }
-
-bool LoopbackSocket::valid() const { return handle_ != kNone; }
 
 LoopbackSocket LoopbackSocket::accept(std::chrono::milliseconds timeout)
 {
@@ -104,12 +84,6 @@ void LoopbackSocket::close()
     if (valid())
         ::close(fd(handle_));
     handle_ = kNone;
-}
-
-int unusedPort()
-{
-    // Listening, then closed: the port was free a moment ago and nothing holds it now.
-    return LoopbackSocket::listen().port();
 }
 
 } // namespace talvo::test

@@ -29,24 +29,6 @@ bool waitFor(SOCKET s, std::chrono::milliseconds timeout)
 
 } // namespace
 
-LoopbackSocket::~LoopbackSocket() { close(); }
-
-LoopbackSocket::LoopbackSocket(LoopbackSocket&& other) noexcept : handle_(other.handle_), port_(other.port_)
-{
-    other.handle_ = kNone;
-}
-
-LoopbackSocket& LoopbackSocket::operator=(LoopbackSocket&& other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        port_ = other.port_;
-        other.handle_ = kNone;
-    }
-    return *this;
-}
-
 LoopbackSocket LoopbackSocket::listen()
 {
     startWinsockOnce();
@@ -70,8 +52,6 @@ LoopbackSocket LoopbackSocket::listen()
     socket.port_ = ntohs(address.sin_port);
     return socket;
 }
-
-bool LoopbackSocket::valid() const { return handle_ != kNone; }
 
 LoopbackSocket LoopbackSocket::accept(std::chrono::milliseconds timeout)
 {
@@ -118,7 +98,5 @@ void LoopbackSocket::close()
         ::closesocket(sock(handle_));
     handle_ = kNone;
 }
-
-int unusedPort() { return LoopbackSocket::listen().port(); }
 
 } // namespace talvo::test
