@@ -376,6 +376,33 @@ class Desktop:
         return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
 
 
+def engine_processes(client_pid, scratch):
+    """{pid: "renderer" | "helper"} of one client's engine processes, found by the client's
+    private temp folder in their environment. The engine forks render processes from its
+    zygote without a new command line, so they are the zygote-typed processes whose parent
+    is not the client."""
+    mark = b"TMPDIR=" + scratch.encode()
+    found = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == client_pid:
+            continue
+        try:
+            with open(f"/proc/{entry}/environ", "rb") as f:
+                if mark not in f.read().split(b"\0"):
+                    continue
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                args = f.read().split(b"\0")
+            with open(f"/proc/{entry}/stat") as f:
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
+        except OSError:
+            continue
+        if b"--type=renderer" in args or (b"--type=zygote" in args and parent != client_pid):
+            found[int(entry)] = "renderer"
+        elif any(a.startswith(b"--type=") for a in args):
+            found[int(entry)] = "helper"
+    return found
+
+
 class Session:
     """One test's world: an X server, a demo server and the clients started in it."""
 

@@ -13,33 +13,14 @@ import sys
 import time
 from collections import Counter
 
-from harness import Session
+from harness import Session, engine_processes
 
 START_TIMEOUT = 45
 
 
 def processes(client_pid, scratch):
-    """{pid: kind} of the client and its engine helpers (found by the private temp folder)."""
-    mark = b"TMPDIR=" + scratch.encode()
-    found = {client_pid: "browser"}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit() or int(entry) == client_pid:
-            continue
-        try:
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                if mark not in f.read().split(b"\0"):
-                    continue
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                args = f.read().split(b"\0")
-            with open(f"/proc/{entry}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-        except OSError:
-            continue
-        if b"--type=renderer" in args or (b"--type=zygote" in args and parent != client_pid):
-            found[int(entry)] = "renderer"
-        elif any(a.startswith(b"--type=") for a in args):
-            found[int(entry)] = "helper"
-    return found
+    """{pid: kind} of the client and its engine processes."""
+    return {client_pid: "browser", **engine_processes(client_pid, scratch)}
 
 
 def pss_kib(pid):

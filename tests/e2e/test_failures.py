@@ -25,28 +25,8 @@ def shoot(s, client, name):
 
 
 def renderers(client, scratch):
-    """Render processes of this client. The engine forks them from its zygote without a new
-    command line, so they are the zygote-typed processes whose parent is not the client, with
-    the client's private temp folder in their environment."""
-    mark = b"TMPDIR=" + scratch.encode()
-    found = []
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/cmdline", "rb") as f:
-                args = f.read().split(b"\0")
-            with open(f"/proc/{entry}/environ", "rb") as f:
-                environ = f.read().split(b"\0")
-            with open(f"/proc/{entry}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-        except OSError:
-            continue
-        if mark not in environ:
-            continue
-        if b"--type=renderer" in args or (b"--type=zygote" in args and parent != client.pid):
-            found.append(int(entry))
-    return found
+    """Render processes of this client."""
+    return [pid for pid, kind in harness.engine_processes(client.pid, scratch).items() if kind == "renderer"]
 
 
 def kill_renderers(client, scratch):
