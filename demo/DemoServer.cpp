@@ -12,13 +12,9 @@
 #include <utility>
 
 #include <httplib.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "demo/WebAssets.h"
+#include "demo/server/Server.h"
 
 namespace talvo::demo {
 
@@ -108,137 +104,6 @@ std::string contentType(std::string_view name)
 // and a sequence cut short at the end.
 std::string withInvalidUtf8(const std::string& body) { return body + " \xFF\xC3(\xE4\xB8"; }
 
-// The client always appends "?rnm=N&" to addresses that already carry a query, so its
-// request targets hold a second "?", which the HTTP library refuses outright. This stream
-// hides every "?" after the first one of a request line behind kHiddenQuestion (a control
-// byte no well-formed target carries) and the server shows the target as received again.
-constexpr char kHiddenQuestion = '\x01';
-
-std::string receivedTarget(std::string target)
-{
-    std::replace(target.begin(), target.end(), kHiddenQuestion, '?');
-    return target;
-}
-
-bool waitFor(int fd, short events, int timeoutMs)
-{
-    pollfd entry{fd, events, 0};
-    for (;;) {
-        const int n = ::poll(&entry, 1, timeoutMs);
-        if (n >= 0 || errno != EINTR)
-            return n > 0;
-    }
-}
-
-class RequestLineStream : public httplib::Stream {
-public:
-    RequestLineStream(int fd, milliseconds readTimeout, milliseconds writeTimeout)
-        : fd_(fd), readTimeoutMs_(static_cast<int>(readTimeout.count())),
-          writeTimeoutMs_(static_cast<int>(writeTimeout.count()))
-    {
-    }
-
-    void beginRequest()
-    {
-        inRequestLine_ = true;
-        seenQuestion_ = false;
-    }
-    bool hasBuffered() const { return begin_ < end_; }
-
-    bool is_readable() const override { return hasBuffered() || waitFor(fd_, POLLIN, readTimeoutMs_); }
-    bool is_writable() const override { return waitFor(fd_, POLLOUT, writeTimeoutMs_); }
-
-    ssize_t read(char* ptr, size_t size) override
-    {
-        if (!hasBuffered()) {
-            if (!waitFor(fd_, POLLIN, readTimeoutMs_))
-                return -1;
-            const ssize_t n = ::recv(fd_, buffer_, sizeof buffer_, 0);
-            if (n <= 0)
-                return n;
-            begin_ = 0;
-            end_ = static_cast<std::size_t>(n);
-        }
-        const std::size_t count = std::min(size, end_ - begin_);
-        std::memcpy(ptr, buffer_ + begin_, count);
-        begin_ += count;
-        for (std::size_t i = 0; i < count && inRequestLine_; ++i) {
-            if (ptr[i] == '\n')
-                inRequestLine_ = false;
-            else if (ptr[i] == '?' && std::exchange(seenQuestion_, true))
-                ptr[i] = kHiddenQuestion;
-        }
-        return static_cast<ssize_t>(count);
-    }
-
-    ssize_t write(const char* ptr, size_t size) override
-    {
-        if (!waitFor(fd_, POLLOUT, writeTimeoutMs_))
-            return -1;
-        return ::send(fd_, ptr, size, MSG_NOSIGNAL);
-    }
-
-    void get_remote_ip_and_port(std::string& ip, int& port) const override { address(false, ip, port); }
-    void get_local_ip_and_port(std::string& ip, int& port) const override { address(true, ip, port); }
-    socket_t socket() const override { return fd_; }
-
-private:
-    void address(bool local, std::string& ip, int& port) const
-    {
-        sockaddr_storage storage{};
-        socklen_t length = sizeof storage;
-        auto* raw = reinterpret_cast<sockaddr*>(&storage);
-        if ((local ? ::getsockname(fd_, raw, &length) : ::getpeername(fd_, raw, &length)) != 0)
-            return;
-        char host[NI_MAXHOST];
-        if (::getnameinfo(raw, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
-            return;
-        ip = host;
-        port = ntohs(storage.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(raw)->sin6_port
-                                                   : reinterpret_cast<sockaddr_in*>(raw)->sin_port);
-    }
-
-    int fd_;
-    int readTimeoutMs_;
-    int writeTimeoutMs_;
-    char buffer_[4096];
-    std::size_t begin_ = 0, end_ = 0;
-    bool inRequestLine_ = true;
-    bool seenQuestion_ = false;
-};
-
-// The library's server with its connection loop run over RequestLineStream.
-class TolerantServer : public httplib::Server {
-private:
-    bool process_and_close_socket(socket_t fd) override
-    {
-        RequestLineStream stream(fd, std::chrono::seconds(read_timeout_sec_),
-                                 std::chrono::seconds(write_timeout_sec_));
-        for (std::size_t count = keep_alive_max_count_; count > 0 && nextRequestArrives(stream, fd); --count) {
-            stream.beginRequest();
-            bool connectionClosed = false;
-            const bool ok = process_request(stream, count == 1, connectionClosed, [](httplib::Request&) {});
-            if (!ok || connectionClosed)
-                break;
-        }
-        ::shutdown(fd, SHUT_RDWR);
-        ::close(fd);
-        return true;
-    }
-
-    // An idle keep-alive connection waits in short steps so stopping is never held up.
-    bool nextRequestArrives(const RequestLineStream& stream, int fd) const
-    {
-        if (stream.hasBuffered())
-            return true;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
-        while (svr_sock_ != INVALID_SOCKET && std::chrono::steady_clock::now() < deadline)
-            if (waitFor(fd, POLLIN, 100))
-                return true;
-        return false;
-    }
-};
-
 } // namespace
 
 std::string queryValue(std::string_view target, std::string_view key)
@@ -291,7 +156,7 @@ std::string htmlEscape(std::string_view text)
 struct DemoServer::Impl {
     DemoOptions options;
     std::FILE* log;
-    TolerantServer server;
+    std::unique_ptr<httplib::Server> server = makeServer();
     int port = -1;
 
     std::mutex logMutex;
@@ -305,7 +170,7 @@ struct DemoServer::Impl {
 
     // The web application's own listener (--app-switch) and the HTTPS one (--tls-cert).
     std::mutex appMutex;  // guards app, appThread
-    std::unique_ptr<TolerantServer> app;
+    std::unique_ptr<httplib::Server> app;
     std::thread appThread;
     int appPort = -1;
     std::unique_ptr<httplib::SSLServer> tls;
@@ -346,7 +211,7 @@ struct DemoServer::Impl {
         std::lock_guard lock(appMutex);
         if (app)
             return true;
-        auto server = std::make_unique<TolerantServer>();
+        auto server = makeServer();
         configure(*server, false);
         if (appPort < 0)
             appPort = server->bind_to_any_port("127.0.0.1");
@@ -376,7 +241,7 @@ struct DemoServer::Impl {
         if (request.path == "/demo/next-title" || request.path == "/demo/next-action")
             return;  // polled five times a second by every open page
         std::lock_guard lock(logMutex);
-        std::fprintf(log, "%s %s\n", request.method.c_str(), receivedTarget(request.target).c_str());
+        std::fprintf(log, "%s %s\n", request.method.c_str(), receivedTarget(request).c_str());
         // What the browser sent along, so tests can see whose session a request carries.
         if (request.has_header("Cookie"))
             std::fprintf(log, "COOKIE %s %s\n", request.path.c_str(), request.get_header_value("Cookie").c_str());
@@ -403,7 +268,7 @@ struct DemoServer::Impl {
             stopping = true;
         }
         wake.notify_all();
-        server.stop();
+        server->stop();
     }
 
     // ---- the three services ----
@@ -427,7 +292,7 @@ struct DemoServer::Impl {
 
     std::string visitUrl(const httplib::Request& request)
     {
-        const std::string member = queryValue(receivedTarget(request.target), "member");
+        const std::string member = queryValue(receivedTarget(request), "member");
         if (options.noAddress || !findMember(member))
             return "mireth_url:null";
         const std::string host = options.publicHost.empty() ? "127.0.0.1" : options.publicHost;
@@ -436,7 +301,7 @@ struct DemoServer::Impl {
 
     std::string contact(const httplib::Request& request)
     {
-        const Member* member = findMember(queryValue(receivedTarget(request.target), "memberid"));
+        const Member* member = findMember(queryValue(receivedTarget(request), "memberid"));
         if (!member)
             return "null";
         std::string answer(member->contact);
@@ -584,7 +449,7 @@ document.getElementById('clip').addEventListener('click', function () {
     // "form=quoted" writes the extended name into the plain parameter, as some servers do.
     void exportCustomers(const httplib::Request& request, httplib::Response& response)
     {
-        const std::string target = receivedTarget(request.target);
+        const std::string target = receivedTarget(request);
         const std::string size = queryValue(target, "size");
         const bool fail = queryValue(target, "fail") == "1";
         static const std::string kEncodedName = "%E5%AE%A2%E6%88%B7%E5%90%8D%E5%8D%95";  // 客户名单
@@ -632,13 +497,13 @@ document.getElementById('clip').addEventListener('click', function () {
             return false;
         std::string text(*data);
         if (asset == "login.html" || asset == "home.html") {
-            const std::string cp = queryValue(receivedTarget(request.target), "cp");
+            const std::string cp = queryValue(receivedTarget(request), "cp");
             text = replaceAll(std::move(text), "{{EDITION}}", htmlEscape(editionName(cp)));
             text = replaceAll(std::move(text), "{{CP}}", htmlEscape(cp));
             text = replaceAll(std::move(text), "{{AUTO_SIGN_IN}}", options.autoSignIn ? "1" : "0");
         }
         if (asset == "customer.html") {
-            const std::string id = queryValue(receivedTarget(request.target), "id");
+            const std::string id = queryValue(receivedTarget(request), "id");
             text = replaceAll(std::move(text), "{{CUSTOMER}}", htmlEscape(customerName(id)));
         }
         response.set_header("Cache-Control", "no-store");
@@ -657,7 +522,7 @@ document.getElementById('clip').addEventListener('click', function () {
             return answerService(contact(request), true, response);
 
         if (path == "/demo/push-title") {
-            const std::string text = queryValue(receivedTarget(request.target), "text");
+            const std::string text = queryValue(receivedTarget(request), "text");
             {
                 std::lock_guard lock(mutex);
                 titles.push_back(text);
@@ -677,7 +542,7 @@ document.getElementById('clip').addEventListener('click', function () {
             return;
         }
         if (path == "/demo/push-action" || path == "/demo/next-action") {
-            const std::string target = receivedTarget(request.target);
+            const std::string target = receivedTarget(request);
             const std::string page = queryValue(target, "page");
             response.set_header("Cache-Control", "no-store");
             std::lock_guard lock(mutex);
@@ -743,7 +608,7 @@ document.getElementById('clip').addEventListener('click', function () {
             return;
         }
         if (path == "/ui/common/login.jsp" && options.loginOverTls && !secure && tlsPort > 0) {
-            response.set_redirect("https://127.0.0.1:" + std::to_string(tlsPort) + receivedTarget(request.target));
+            response.set_redirect("https://127.0.0.1:" + std::to_string(tlsPort) + receivedTarget(request));
             return;
         }
 
@@ -773,7 +638,7 @@ document.getElementById('clip').addEventListener('click', function () {
 
 DemoServer::DemoServer(DemoOptions options, std::FILE* log) : impl_(std::make_unique<Impl>(options, log))
 {
-    impl_->configure(impl_->server, false);
+    impl_->configure(*impl_->server, false);
 }
 
 DemoServer::~DemoServer() = default;
@@ -782,9 +647,9 @@ int DemoServer::bind()
 {
     Impl& impl = *impl_;
     if (impl.options.port == 0)
-        impl.port = impl.server.bind_to_any_port("127.0.0.1");
+        impl.port = impl.server->bind_to_any_port("127.0.0.1");
     else
-        impl.port = impl.server.bind_to_port("127.0.0.1", impl.options.port) ? impl.options.port : -1;
+        impl.port = impl.server->bind_to_port("127.0.0.1", impl.options.port) ? impl.options.port : -1;
     if (impl.port < 0)
         return -1;
     if (impl.options.appSwitch && !impl.startApp())
@@ -806,7 +671,7 @@ bool DemoServer::serve()
 {
     if (impl_->port < 0)
         return false;
-    return impl_->server.listen_after_bind() || impl_->isStopping();
+    return impl_->server->listen_after_bind() || impl_->isStopping();
 }
 
 void DemoServer::stop()

@@ -4,6 +4,8 @@
 //   build/bin/talvo_casefold_table platform/windows/CaseFoldTable.inc
 #include "platform/CaseFold.h"
 
+#include <unicode/uchar.h>
+
 #include <cstdio>
 #include <string>
 
@@ -18,6 +20,10 @@ int main(int argc, char** argv)
         return 1;
     std::fprintf(out, "// Made by tests/platform/casefold/MakeCaseFoldTable.cpp from ICU %s; do not edit.\n",
                  "(full case folding, default mappings)");
+    // The table is frozen at this Unicode version; the test holds newer ICUs to it.
+    UVersionInfo unicode;
+    u_getUnicodeVersion(unicode);
+    std::fprintf(out, "constexpr unsigned char kCaseFoldUnicodeVersion[] = {%u, %u};\n", unicode[0], unicode[1]);
     std::fprintf(out, "constexpr CaseFoldEntry kCaseFolds[] = {\n");
     int count = 0;
     for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
