@@ -513,7 +513,9 @@ document.getElementById('clip').addEventListener('click', function () {
 
     void route(const httplib::Request& request, httplib::Response& response, bool secure)
     {
-        const std::string& path = request.path;
+        // The path as sent: newer releases of the HTTP library resolve dot segments themselves.
+        const std::string target = receivedTarget(request);
+        const std::string path = percentDecode(std::string_view(target).substr(0, target.find('?')));
         if (path == "/soft!code.action")
             return answerService(checkCode(), false, response);
         if (path == "/softcheck!geturl.action")

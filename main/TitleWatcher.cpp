@@ -23,7 +23,8 @@ constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 const QString kRecorder = QStringLiteral(R"JS(
 (function () {
   'use strict';
-  if (window.__talvoTitles) return;
+  // The engine's failure pages are no document of the page: their titles are not recorded.
+  if (window.__talvoTitles || location.protocol === 'chrome-error:') return;
   var log = [];
   var last = '';
   function titleElement() {

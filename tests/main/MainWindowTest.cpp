@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "GuiSupport.h"
+#include "browser/BrowserView.h"
 #include "main/frmMain.h"
 
 using talvo::frmMain;
@@ -51,6 +52,9 @@ protected:
         window->Copyright = copyright;
         window->Show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        // The application's address refuses; the tests' own pages come after that failure
+        // (Qt 6.8 marks a page that replaces a load still failing as the error page).
+        ASSERT_TRUE(waitFor([&] { return static_cast<talvo::browser::BrowserView*>(browser())->showsFailedLoad(); }));
     }
 
     QWebEngineView* browser() const { return window->findChild<QWebEngineView*>(QStringLiteral("WebBrowser1")); }
@@ -352,7 +356,8 @@ TEST_F(MainWindow, UntitledPagesAreNoTitleChange)
     runTitles({QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"), QStringLiteral("done")}, 100);
     ASSERT_TRUE(waitFor([&] { return countLines(QStringLiteral("page title: done")) == 1; }));
     for (const QString& line : windowLog())
-        EXPECT_FALSE(line.contains(QStringLiteral("plain.html"))) << line.toStdString();
+        if (line.startsWith(QStringLiteral("page title")))
+            EXPECT_FALSE(line.contains(QStringLiteral("plain.html"))) << line.toStdString();
     QStringList titles;
     for (const QString& line : windowLog())
         if (line.startsWith(QStringLiteral("page title: ")))

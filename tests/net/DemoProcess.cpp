@@ -160,6 +160,8 @@ Reply fetch(const std::string& url, const std::string& postBody, bool post)
     Reply reply;
     CURL* curl = curl_easy_init();
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    // The target goes out as written (newer libcurl resolves even escaped dot segments).
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 5000L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);

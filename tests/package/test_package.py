@@ -296,9 +296,15 @@ class ReleasePackage(unittest.TestCase):
     def test_one_version_everywhere(self):
         with gzip.open(self.path("usr/share/doc/talvo/changelog.gz"), "rt", encoding="utf-8") as f:
             changelog = f.read()
-        top = re.match(r"^talvo \(([^)]+)\) [a-z-]+; urgency=\w+\n", changelog)
+        top = re.match(r"^talvo \(([^)]+)\) ([a-z-]+); urgency=\w+\n", changelog)
         self.assertTrue(top, changelog[:200])
         self.assertEqual(top.group(1), self.version)
+        # A package is made for the release it was built on, and says so.
+        with open("/etc/os-release", encoding="utf-8") as f:
+            system = dict(re.findall(r'^(\w+)="?([^"\n]*)"?$', f.read(), re.M))
+        self.assertTrue(self.version.endswith(f"~deb{system['VERSION_ID']}"), self.version)
+        self.assertEqual(top.group(2), system["VERSION_CODENAME"])
+        self.assertIn(f"First release for Debian {system['VERSION_ID']}:", changelog)
         signed = re.search(r"^ -- (.+ <[^>]+>)  (\w{3}, \d{2} \w{3} \d{4} [\d:]{8} [+-]\d{4})$",
                            changelog, re.M)
         self.assertTrue(signed, changelog)

@@ -82,8 +82,8 @@ TEST_F(PosixSaveTest, WritableFileInReadOnlyFolder)
     if (::geteuid() != 0)
         return;
     // The same as an ordinary user, for whom the folder really refuses new names.
-    ::chown(folder.c_str(), kNobody, kNobody);
-    ::chown(file.c_str(), kNobody, kNobody);
+    ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNobody), 0);
     ::chmod(file.c_str(), 0644);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);

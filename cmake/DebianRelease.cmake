@@ -1,0 +1,32 @@
+# The Debian release this tree is built on, and the version that follows from it. A package
+# is built for one release (its dependencies are that release's libraries), so the release
+# is part of the version: 1.0.0~deb12 and 1.0.0~deb13 each upgrade cleanly to 1.0.0~deb13
+# and to any later version.
+#   TALVO_DEBIAN_CODENAME  bookworm, trixie (empty off Debian)
+#   TALVO_DEBIAN_RELEASE   12, 13 (empty off Debian)
+#   TALVO_VERSION          PROJECT_VERSION with ~debN on Debian
+set(TALVO_DEBIAN_CODENAME "")
+set(TALVO_DEBIAN_RELEASE "")
+set(TALVO_VERSION ${PROJECT_VERSION})
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING AND EXISTS /etc/os-release)
+  file(STRINGS /etc/os-release _os_release REGEX "^(ID|VERSION_ID|VERSION_CODENAME)=")
+  set(_id "")
+  set(_release "")
+  foreach(_line IN LISTS _os_release)
+    if(_line MATCHES "^([A-Z_]+)=\"?([^\"]*)\"?$")
+      if(CMAKE_MATCH_1 STREQUAL "ID")
+        set(_id ${CMAKE_MATCH_2})
+      elseif(CMAKE_MATCH_1 STREQUAL "VERSION_ID")
+        set(_release ${CMAKE_MATCH_2})
+      else()
+        set(TALVO_DEBIAN_CODENAME ${CMAKE_MATCH_2})
+      endif()
+    endif()
+  endforeach()
+  if(_id STREQUAL "debian" AND _release MATCHES "^[0-9]+$")
+    set(TALVO_DEBIAN_RELEASE ${_release})
+    set(TALVO_VERSION "${PROJECT_VERSION}~deb${_release}")
+  else()
+    set(TALVO_DEBIAN_CODENAME "")
+  endif()
+endif()
