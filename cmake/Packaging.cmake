@@ -93,9 +93,11 @@ add_custom_command(OUTPUT ${_pkg}/changelog.gz
   WORKING_DIRECTORY ${_pkg}
   COMMENT "Compressing the package changelog"
   VERBATIM)
+# The page holds a table: its first line tells man to run tbl (groff 1.23 warns otherwise).
+file(WRITE ${_pkg}/talvo.1.head "'\\\" t\n")
 add_custom_command(OUTPUT ${_pkg}/talvo.1.gz
   COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TALVO_RELEASE_EPOCH}
-          sh -c "\"$0\" < talvo.1.scd > talvo.1 && \"$1\" -9nc talvo.1 > talvo.1.gz"
+          sh -c "cat talvo.1.head > talvo.1 && \"$0\" < talvo.1.scd >> talvo.1 && \"$1\" -9nc talvo.1 > talvo.1.gz"
           ${TALVO_SCDOC} ${TALVO_GZIP}
   DEPENDS ${_pkg}/talvo.1.scd
   WORKING_DIRECTORY ${_pkg}

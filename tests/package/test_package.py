@@ -354,7 +354,9 @@ class ReleasePackage(unittest.TestCase):
 
     def manual_text(self):
         """talvo(1) as man shows it, with no groff warnings on the way."""
-        env = dict(os.environ, MANWIDTH="200", LC_ALL="C.UTF-8", MAN_KEEP_FORMATTING="0")
+        # GROFF_NO_SGR: overstrike for bold and underline, not colour sequences (groff 1.23).
+        env = dict(os.environ, MANWIDTH="200", LC_ALL="C.UTF-8", MAN_KEEP_FORMATTING="0",
+                   GROFF_NO_SGR="1")
         done = subprocess.run(["man", "--warnings", "-E", "UTF-8", "-l",
                                self.path("usr/share/man/man1/talvo.1.gz")], env=env,
                               capture_output=True, timeout=60, stdin=subprocess.DEVNULL)
