@@ -2,16 +2,42 @@
 
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QTimer>
 
 #include "browser/BrowserView.h"
 #include "browser/Downloads.h"
 #include "browser/PopupWindow.h"
 #include "browser/PrintPreview.h"
 #include "browser/Profile.h"
+#include "browser/logic/NavigationPolicy.h"
 #include "browser/logic/SameSite.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
+
+namespace {
+
+const QString kPopupBlocked = QString::fromUtf16(u"已阻止弹出窗口");
+
+std::u16string text(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdU16String(); }
+
+browserlogic::NavigationKind kindOf(QWebEnginePage::NavigationType type)
+{
+    using Kind = browserlogic::NavigationKind;
+    switch (type) {
+    case QWebEnginePage::NavigationTypeTyped: return Kind::Typed;
+    case QWebEnginePage::NavigationTypeLinkClicked: return Kind::LinkClicked;
+    case QWebEnginePage::NavigationTypeFormSubmitted: return Kind::FormSubmitted;
+    case QWebEnginePage::NavigationTypeBackForward: return Kind::BackForward;
+    case QWebEnginePage::NavigationTypeReload: return Kind::Reload;
+    case QWebEnginePage::NavigationTypeRedirect: return Kind::Redirect;
+    case QWebEnginePage::NavigationTypeOther: return Kind::Other;
+    }
+    return Kind::Other;
+}
+
+} // namespace
 
 Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
     : QObject(mainWindow), mainWindow_(mainWindow),
@@ -20,8 +46,10 @@ Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
       downloads_(new Downloads(profile(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
       print_(new PrintPreview(this))
 {
+    clock_.start();
     mainView_->setObjectName(QStringLiteral("WebBrowser1"));
     watch(mainView_);
+    connect(mainView_->page(), &QWebEnginePage::urlChanged, this, &Browser::onMainUrl);
     connect(downloads_, &Downloads::status, this, &Browser::statusMessage);
     connect(downloads_, &Downloads::ended, this, &Browser::statusFinished);
 }
@@ -29,6 +57,11 @@ Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
 Browser::~Browser() { shutDown(); }
 
 void Browser::setApplicationAddress(const QUrl& address) { application_ = address; }
+
+bool Browser::isApplication(const QUrl& url) const
+{
+    return browserlogic::isApplicationSite(text(application_), text(url));
+}
 
 void Browser::setExternalOpener(ExternalOpener opener) { external_ = std::move(opener); }
 
@@ -51,6 +84,8 @@ void Browser::closePopups()
 
 void Browser::shutDown()
 {
+    delete print_;
+    print_ = nullptr;
     for (PopupWindow* popup : popups())
         delete popup;
     popups_.clear();
@@ -60,50 +95,162 @@ void Browser::shutDown()
 
 void Browser::watch(BrowserView* view)
 {
-    QWebEnginePage* page = view->page();
-    connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow);
-    // A popup passes its print requests on itself (it may print for a page it does not show).
-    if (view == mainView_)
-        connect(view, &QWebEngineView::printRequested, this, [this, view] {
-            qCInfo(lcWindows) << "print requested by the page";
+    BrowserPage* page = view->browserPage();
+    page->setGuard(this);
+    connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
+    connect(view, &QWebEngineView::printRequested, this, [this, view] {
+        qCInfo(lcWindows) << "print requested by the page";
+        if (print_)
             print_->open(view);
-        });
-    connect(view, &BrowserView::printWanted, this, [this, view] { print_->open(view); });
+    });
+    connect(view, &BrowserView::printWanted, this, [this, view] {
+        if (print_)
+            print_->open(view);
+    });
+}
+
+void Browser::noteUserInput() { limits_.noteUserInput(clock_.elapsed()); }
+
+bool Browser::allowNavigation(BrowserPage& page, const QUrl& target, QWebEnginePage::NavigationType type)
+{
+    const auto verdict = browserlogic::decideNavigation(text(application_), text(page.url()), text(target), kindOf(type));
+    switch (verdict) {
+    case browserlogic::NavigationVerdict::Follow:
+        return true;
+    case browserlogic::NavigationVerdict::SystemBrowser:
+        handOff(target, limits_.takeGesture(clock_.elapsed()), "navigation to another site");
+        return false;
+    case browserlogic::NavigationVerdict::Refuse:
+        qCInfo(lcWindows).noquote() << "navigation refused: " + target.toString(QUrl::FullyEncoded);
+        return false;
+    }
+    return false;
+}
+
+void Browser::handOff(const QUrl& url, bool gesture, const char* what)
+{
+    const QString address = url.toString(QUrl::FullyEncoded);
+    switch (limits_.handOff(gesture, clock_.elapsed())) {
+    case browserlogic::PopupLimits::Verdict::Allowed:
+        qCInfo(lcWindows).noquote() << QLatin1String(what) + QStringLiteral(": ") + address;
+        if (external_)
+            external_(url);
+        return;
+    case browserlogic::PopupLimits::Verdict::NoGesture:
+        return blocked(address, "no user gesture");
+    case browserlogic::PopupLimits::Verdict::TooSoon:
+        return blocked(address, "one a second");
+    case browserlogic::PopupLimits::Verdict::TooManyWindows:
+        return blocked(address, "too many windows");
+    }
+}
+
+void Browser::blocked(const QString& address, const char* why)
+{
+    qCInfo(lcWindows).noquote() << QStringLiteral("popup blocked (%1): %2").arg(QLatin1String(why), address);
+    emit statusMessage(kPopupBlocked);
+    emit statusFinished();
 }
 
 void Browser::onNewWindow(QWebEngineNewWindowRequest& request)
 {
     const QUrl url = request.requestedUrl();
     const QString address = url.toString(QUrl::FullyEncoded);
-    const auto route = browserlogic::routeNewWindow(application_.toString(QUrl::FullyEncoded).toStdU16String(),
-                                                    address.toStdU16String());
+    const auto* opener = qobject_cast<QWebEnginePage*>(sender());
+    // A page of another site in one of our views gets nothing of ours: its windows go where
+    // a browser would take them, or nowhere.
+    const bool fromApplication = !opener || opener->url().isEmpty() || isApplication(opener->url())
+                                 || opener->url().scheme() == QLatin1String("about");
+    auto route = browserlogic::routeNewWindow(text(application_), address.toStdU16String());
+    if (!fromApplication && route == browserlogic::NewWindowRoute::OwnWindow)
+        route = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")
+                    ? browserlogic::NewWindowRoute::SystemBrowser
+                    : browserlogic::NewWindowRoute::Refuse;
     switch (route) {
-    case browserlogic::NewWindowRoute::OwnWindow: {
-        auto* popup = new PopupWindow(request.requestedGeometry().size(), mainWindow_);
-        popups_.append(popup);
-        watch(popup->view());
-        connect(popup, &PopupWindow::printRequested, this, [this, popup] { print_->open(popup->view()); });
-        const auto* opener = qobject_cast<QWebEnginePage*>(sender());
-        const bool filledByOpener = address.isEmpty() || url.scheme() == QLatin1String("about");
-        QWebEnginePage* page = popup->pageForRequest(filledByOpener, opener ? opener->url() : application_);
-        connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
-        request.openIn(page);
-        popup->show();
-        qCInfo(lcWindows).noquote() << QStringLiteral("popup opened: %1 (%2x%3)")
-                                           .arg(address.isEmpty() ? QStringLiteral("about:blank") : address)
-                                           .arg(popup->width())
-                                           .arg(popup->height());
-        break;
-    }
+    case browserlogic::NewWindowRoute::OwnWindow:
+        switch (browserlogic::PopupLimits::newWindow(request.isUserInitiated(), popups().size())) {
+        case browserlogic::PopupLimits::Verdict::Allowed:
+            return openPopup(request, address);
+        case browserlogic::PopupLimits::Verdict::TooManyWindows:
+            return blocked(address.isEmpty() ? QStringLiteral("about:blank") : address, "too many windows");
+        default:
+            return blocked(address.isEmpty() ? QStringLiteral("about:blank") : address, "no user gesture");
+        }
     case browserlogic::NewWindowRoute::SystemBrowser:
-        qCInfo(lcWindows).noquote() << "main window popup: " + address;
-        if (external_)
-            external_(url);
-        break;
+        return handOff(url, request.isUserInitiated(), "main window popup");
     case browserlogic::NewWindowRoute::Refuse:
         qCInfo(lcWindows).noquote() << "new window refused: " + address;
-        break;
+        return;
     }
+}
+
+void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& address)
+{
+    const QUrl url = request.requestedUrl();
+    auto* page = new BrowserPage(BrowserPage::Role::Popup, nullptr);
+    page->setGuard(this);
+    connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
+    request.openIn(page);
+    const QSize size = request.requestedGeometry().size();
+    const QString shown = address.isEmpty() ? QStringLiteral("about:blank") : address;
+    if (!address.isEmpty() && url.scheme() != QLatin1String("about")) {
+        showPopup(new PopupWindow(page, size, mainWindow_), shown);
+        return;
+    }
+    // The document of window.open("") has its creator's origin: the frame that asked, which
+    // need not be the page around it. Asked in our own world, out of the page's reach, and
+    // answered before anything of it shows.
+    QPointer<BrowserPage> written(page);
+    page->runJavaScript(QStringLiteral("self.origin"), QWebEngineScript::ApplicationWorld,
+                        [this, written, size, shown](const QVariant& origin) {
+                            if (!written)
+                                return;
+                            const QString site = origin.toString();
+                            if (!isApplication(QUrl(site + QLatin1Char('/')))) {
+                                qCInfo(lcWindows).noquote() << "popup of another site closed: " + site;
+                                blocked(site, "written by another site");
+                                delete written.data();
+                                return;
+                            }
+                            qCInfo(lcWindows).noquote() << "popup written by its opener: " + site;
+                            showPopup(PopupWindow::forWrittenDocument(written, size, mainWindow_), shown);
+                        });
+}
+
+void Browser::showPopup(PopupWindow* popup, const QString& address)
+{
+    popups_.append(popup);
+    watch(popup->view());
+    connect(popup, &PopupWindow::printRequested, this, [this, popup] {
+        qCInfo(lcWindows) << "print requested by the page";
+        if (print_)
+            print_->open(popup->view());
+    });
+    // A print preview holds the window: a page that closes itself after print() waits.
+    connect(print_, &PrintPreview::opened, popup, [popup](QWidget* window) {
+        if (window == popup)
+            popup->hold();
+    });
+    connect(print_, &PrintPreview::closed, popup, [popup](QWidget* window) {
+        if (window == popup)
+            popup->release();
+    });
+    popup->show();
+    qCInfo(lcWindows).noquote() << QStringLiteral("popup opened: %1 (%2x%3)").arg(address).arg(popup->width()).arg(popup->height());
+}
+
+void Browser::onMainUrl(const QUrl& url)
+{
+    QString host;
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    if (web && browserlogic::originOf(text(application_)) && !isApplication(url))
+        host = url.host();
+    if (host == foreignHost_)
+        return;
+    foreignHost_ = host;
+    if (!host.isEmpty())
+        qCInfo(lcWindows).noquote() << "main window shows another site: " + host;
+    emit foreignSiteChanged(host);
 }
 
 } // namespace talvo::browser

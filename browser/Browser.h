@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
 
 #include <functional>
+
+#include "browser/SiteGuard.h"
+#include "browser/logic/PopupLimits.h"
 
 class QWebEngineNewWindowRequest;
 class QWidget;
@@ -21,7 +25,14 @@ class PrintPreview;
 // The embedded browser of the main window and everything around it: the main view, the
 // popup windows the application opens on its own site, downloads and printing. The main
 // window owns one and shows it; only the main view's page feeds the command bridge.
-class Browser : public QObject {
+//
+// Only the application's own site (scheme, host and port of its address) is the
+// application. A page's top frame goes to other sites only by a server's redirect of a
+// navigation we let start; what a page starts towards another site goes to the system
+// browser, once per user gesture and at most once a second. New windows need a gesture too,
+// one per gesture, and at most PopupLimits::kMaxPopups are open at once. A window the
+// opener writes itself stays ours only when its document is of the application's site.
+class Browser : public QObject, public SiteGuard {
     Q_OBJECT
 public:
     using ExternalOpener = std::function<void(const QUrl& url)>;
@@ -37,6 +48,9 @@ public:
     // The web application's address: new windows on its site (same scheme, host and port)
     // open in our own windows, others in the system browser.
     void setApplicationAddress(const QUrl& address);
+    const QUrl& applicationAddress() const { return application_; }
+    // True when url is of the application's site.
+    bool isApplication(const QUrl& url) const;
     // Opens addresses of other sites; by default nothing is opened.
     void setExternalOpener(ExternalOpener opener);
 
@@ -48,15 +62,26 @@ public:
     // after this. Safe to call more than once.
     void shutDown();
 
+    // SiteGuard
+    bool allowNavigation(BrowserPage& page, const QUrl& target, QWebEnginePage::NavigationType type) override;
+    void noteUserInput() override;
+
 signals:
-    // Download progress, completion and failure for the status bar.
+    // Download progress, completion and failure, blocked popups, for the status bar.
     void statusMessage(const QString& text);
     // The last status message is over; the status bar may show its own line again.
     void statusFinished();
+    // The main view shows a page of another site (host), or the application's again (empty).
+    void foreignSiteChanged(const QString& host);
 
 private:
     void watch(BrowserView* view);
     void onNewWindow(QWebEngineNewWindowRequest& request);
+    void openPopup(QWebEngineNewWindowRequest& request, const QString& address);
+    void showPopup(PopupWindow* popup, const QString& address);
+    void handOff(const QUrl& url, bool gesture, const char* what);
+    void blocked(const QString& address, const char* why);
+    void onMainUrl(const QUrl& url);
 
     QWidget* mainWindow_;
     QPointer<BrowserView> mainView_;
@@ -65,6 +90,9 @@ private:
     Downloads* downloads_;
     PrintPreview* print_;
     QList<QPointer<PopupWindow>> popups_;
+    browserlogic::PopupLimits limits_;
+    QElapsedTimer clock_;
+    QString foreignHost_;
 };
 
 } // namespace talvo::browser

@@ -6,17 +6,37 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QWebEngineView>
 
 #include "browser/PageDialogs.h"
 #include "browser/Profile.h"
 #include "browser/ProxySetup.h"
+#include "browser/SiteGuard.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
 
+class BrowserPage::DialogScope {
+public:
+    explicit DialogScope(BrowserPage& page) : page_(&page) { ++page.dialogsOpen_; }
+    ~DialogScope()
+    {
+        if (page_ && --page_->dialogsOpen_ == 0)
+            emit page_->dialogsClosed();
+    }
+    DialogScope(const DialogScope&) = delete;
+    DialogScope& operator=(const DialogScope&) = delete;
+
+private:
+    QPointer<BrowserPage> page_;
+};
+
 BrowserPage::BrowserPage(Role role, QObject* parent) : QWebEnginePage(browser::profile(), parent), role_(role)
 {
+    clock_.start();
+    // A new document starts with a clean slate of dialogs.
+    connect(this, &QWebEnginePage::loadStarted, this, [this] { flood_.reset(); });
     // Answering with an empty authenticator cancels the request: the engine then shows
     // what the server sent with its 401 instead of asking again and again.
     connect(this, &QWebEnginePage::authenticationRequired, this, [this](const QUrl& url, QAuthenticator* auth) {
@@ -55,9 +75,43 @@ QWidget* BrowserPage::dialogParent() const
     return view ? view->window() : nullptr;
 }
 
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
+{
+    if (!isMainFrame || !guard_)
+        return true;
+    return guard_->allowNavigation(*this, url, type);
+}
+
+bool BrowserPage::dialogsSuppressed()
+{
+    if (!flood_.suppressed())
+        return false;
+    qCInfo(lcWindows) << "page dialog suppressed";
+    return true;
+}
+
+bool BrowserPage::offerToSuppress() { return flood_.offerToSuppress(clock_.elapsed()); }
+
+namespace {
+
+void noteSuppression(browserlogic::DialogFlood& flood, bool chosen)
+{
+    if (!chosen)
+        return;
+    flood.suppress();
+    qCInfo(lcWindows) << "page dialogs stopped for this page";
+}
+
+} // namespace
+
 void BrowserPage::javaScriptAlert(const QUrl&, const QString& msg)
 {
-    pagedialogs::alert(dialogParent(), msg);
+    if (dialogsSuppressed())
+        return;
+    DialogScope scope(*this);
+    bool stop = false;
+    pagedialogs::alert(dialogParent(), msg, offerToSuppress() ? &stop : nullptr);
+    noteSuppression(flood_, stop);
     qCInfo(lcWindows) << "page dialog answer: ok";
 }
 
@@ -72,14 +126,25 @@ bool BrowserPage::javaScriptConfirm(const QUrl&, const QString& msg)
         qCInfo(lcWindows) << "page dialog: leave page answered";
         return true;
     }
-    const bool ok = pagedialogs::confirm(dialogParent(), msg);
+    if (dialogsSuppressed())
+        return false;
+    DialogScope scope(*this);
+    bool stop = false;
+    const bool ok = pagedialogs::confirm(dialogParent(), msg, offerToSuppress() ? &stop : nullptr);
+    noteSuppression(flood_, stop);
     qCInfo(lcWindows) << (ok ? "page dialog answer: ok" : "page dialog answer: cancel");
     return ok;
 }
 
 bool BrowserPage::javaScriptPrompt(const QUrl&, const QString& msg, const QString& defaultValue, QString* result)
 {
-    const std::optional<QString> answer = pagedialogs::prompt(dialogParent(), msg, defaultValue);
+    if (dialogsSuppressed())
+        return false;
+    DialogScope scope(*this);
+    bool stop = false;
+    const std::optional<QString> answer =
+        pagedialogs::prompt(dialogParent(), msg, defaultValue, offerToSuppress() ? &stop : nullptr);
+    noteSuppression(flood_, stop);
     qCInfo(lcWindows) << (answer ? "page dialog answer: ok" : "page dialog answer: cancel");
     if (!answer)
         return false;
@@ -128,6 +193,7 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
     const QString start = lastFolder().isEmpty() || !QFileInfo(lastFolder()).isDir() ? QDir::homePath() : lastFolder();
     const QString title = QString::fromUtf16(u"打开");
     QStringList chosen;
+    DialogScope scope(*this);
     qCInfo(lcWindows) << "file chooser opened";
     if (mode == FileSelectOpenMultiple) {
         chosen = QFileDialog::getOpenFileNames(dialogParent(), title, start, filters.join(QLatin1String(";;")));

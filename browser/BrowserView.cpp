@@ -14,6 +14,7 @@
 #include "browser/FindBar.h"
 #include "browser/PagePermissions.h"
 #include "browser/PageRecovery.h"
+#include "browser/SiteGuard.h"
 #include "browser/logic/Zoom.h"
 #include "platform/gui/Diagnostics.h"
 
@@ -207,6 +208,11 @@ void BrowserView::watchChild(QObject* child)
 
 bool BrowserView::eventFilter(QObject* watched, QEvent* event)
 {
+    // What the user does, as opposed to what the page's script does: a popup or a link to
+    // another site may follow it.
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress) && page_->guard()
+        && event->spontaneous())
+        page_->guard()->noteUserInput();
     switch (event->type()) {
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {

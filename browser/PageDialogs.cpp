@@ -1,6 +1,8 @@
 #include "browser/PageDialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QPointer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,67 +20,104 @@ const QString kOk = QString::fromUtf16(u"确定");
 const QString kCancel = QString::fromUtf16(u"取消");
 
 // A page's text is data: never rich text, however much it looks like markup.
-void prepare(QMessageBox& box, const QString& text)
+QPointer<QMessageBox> makeBox(QMessageBox::Icon icon, QWidget* parent, const QString& text, bool* stop)
 {
-    box.setTextFormat(Qt::PlainText);
-    box.setText(text);
-    box.setWindowModality(Qt::WindowModal);
+    QPointer<QMessageBox> box = new QMessageBox(icon, kCaption, QString(), QMessageBox::NoButton, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    box->setWindowModality(Qt::WindowModal);
+    if (stop) {
+        auto* check = new QCheckBox(kStopDialogs, box);
+        check->setObjectName(QStringLiteral("stopDialogs"));
+        box->setCheckBox(check);
+    }
+    return box;
 }
+
+// Runs the box; false when its window took it away before it was answered.
+bool run(QDialog* dialog)
+{
+    QPointer<QDialog> alive(dialog);
+    dialog->exec();
+    return !alive.isNull();
+}
+
+bool stopChosen(QCheckBox* check) { return check && check->isChecked(); }
 
 } // namespace
 
-void alert(QWidget* parent, const QString& text)
+void alert(QWidget* parent, const QString& text, bool* stop)
 {
-    QMessageBox box(QMessageBox::Information, kCaption, QString(), QMessageBox::NoButton, parent);
-    prepare(box, text);
-    QPushButton* ok = box.addButton(kOk, QMessageBox::AcceptRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(ok);
+    QPointer<QMessageBox> box = makeBox(QMessageBox::Information, parent, text, stop);
+    QPushButton* ok = box->addButton(kOk, QMessageBox::AcceptRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok);
     qCInfo(lcWindows).noquote() << "page dialog: alert " + text;
-    box.exec();
+    if (!run(box))
+        return;
+    if (stop)
+        *stop = stopChosen(box->checkBox());
+    delete box;
 }
 
-bool confirm(QWidget* parent, const QString& text)
+bool confirm(QWidget* parent, const QString& text, bool* stop)
 {
-    QMessageBox box(QMessageBox::Question, kCaption, QString(), QMessageBox::NoButton, parent);
-    prepare(box, text);
-    QPushButton* ok = box.addButton(kOk, QMessageBox::AcceptRole);
-    QPushButton* cancel = box.addButton(kCancel, QMessageBox::RejectRole);
-    box.setDefaultButton(ok);
-    box.setEscapeButton(cancel);
+    QPointer<QMessageBox> box = makeBox(QMessageBox::Question, parent, text, stop);
+    QPushButton* ok = box->addButton(kOk, QMessageBox::AcceptRole);
+    QPushButton* cancel = box->addButton(kCancel, QMessageBox::RejectRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(cancel);
     qCInfo(lcWindows).noquote() << "page dialog: confirm " + text;
-    box.exec();
-    return box.clickedButton() == ok;
+    if (!run(box))
+        return false;
+    const bool accepted = box->clickedButton() == ok;
+    if (stop)
+        *stop = stopChosen(box->checkBox());
+    delete box;
+    return accepted;
 }
 
-std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& defaultValue)
+std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& defaultValue, bool* stop)
 {
-    QDialog dialog(parent);
-    dialog.setWindowTitle(kCaption);
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* label = new QLabel(text, &dialog);
+    auto* dialog = new QDialog(parent);
+    dialog->setWindowTitle(kCaption);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* layout = new QVBoxLayout(dialog);
+    auto* label = new QLabel(text, dialog);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
-    auto* edit = new QLineEdit(defaultValue, &dialog);
+    auto* edit = new QLineEdit(defaultValue, dialog);
     edit->setObjectName(QStringLiteral("promptText"));
     edit->selectAll();
-    auto* buttons = new QDialogButtonBox(&dialog);
+    QCheckBox* check = nullptr;
+    if (stop) {
+        check = new QCheckBox(kStopDialogs, dialog);
+        check->setObjectName(QStringLiteral("stopDialogs"));
+    }
+    auto* buttons = new QDialogButtonBox(dialog);
     QPushButton* ok = buttons->addButton(kOk, QDialogButtonBox::AcceptRole);
     buttons->addButton(kCancel, QDialogButtonBox::RejectRole);
     ok->setDefault(true);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
     layout->addWidget(label);
     layout->addWidget(edit);
+    if (check)
+        layout->addWidget(check);
     layout->addWidget(buttons);
-    dialog.setMinimumWidth(360);
+    dialog->setMinimumWidth(360);
     edit->setFocus();
     qCInfo(lcWindows).noquote() << "page dialog: prompt " + text;
-    if (dialog.exec() != QDialog::Accepted)
+    if (!run(dialog))
         return std::nullopt;
-    return edit->text();
+    std::optional<QString> answer;
+    if (dialog->result() == QDialog::Accepted)
+        answer = edit->text();
+    if (stop)
+        *stop = stopChosen(check);
+    delete dialog;
+    return answer;
 }
 
 } // namespace talvo::browser::pagedialogs

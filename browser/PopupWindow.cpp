@@ -1,8 +1,13 @@
 #include "browser/PopupWindow.h"
 
 #include <QGuiApplication>
-#include <QPointer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+
+#include <utility>
 #include <QScreen>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -12,8 +17,22 @@
 
 namespace talvo::browser {
 
-PopupWindow::PopupWindow(const QSize& requested, QWidget* centreOn)
-    : QWidget(nullptr, Qt::Window), view_(new BrowserView(BrowserPage::Role::Popup, this)), status_(new QStatusBar(this))
+PopupWindow::PopupWindow(BrowserPage* page, const QSize& requested, QWidget* centreOn)
+    : PopupWindow(page, nullptr, requested, centreOn)
+{
+}
+
+PopupWindow* PopupWindow::forWrittenDocument(BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn)
+{
+    auto* shown = new BrowserPage(BrowserPage::Role::Popup, nullptr);
+    // The copy is only to look at: its script already ran, once, in the written page.
+    shown->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    return new PopupWindow(shown, scriptPage, requested, centreOn);
+}
+
+PopupWindow::PopupWindow(BrowserPage* page, BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn)
+    : QWidget(nullptr, Qt::Window), view_(new BrowserView(page, this)), status_(new QStatusBar(this)),
+      written_(scriptPage)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowIcon(centreOn ? centreOn->windowIcon() : QIcon());
@@ -25,9 +44,38 @@ PopupWindow::PopupWindow(const QSize& requested, QWidget* centreOn)
     layout->addWidget(status_);
     status_->setSizeGripEnabled(true);
 
-    QWebEnginePage* page = view_->page();
-    watchTitleAndClose(page);
-    connect(view_, &QWebEngineView::printRequested, this, &PopupWindow::printRequested);
+    watchScriptPage(scriptPage ? scriptPage : page);
+    if (scriptPage) {
+        scriptPage->setParent(this);
+        copyTimer_ = new QTimer(this);
+        copyTimer_->setSingleShot(true);
+        copyTimer_->setInterval(150); // a script writes in pieces; copy once it pauses
+        connect(copyTimer_, &QTimer::timeout, this, &PopupWindow::copyDocument);
+        connect(scriptPage, &QWebEnginePage::loadFinished, copyTimer_, qOverload<>(&QTimer::start));
+        connect(scriptPage, &QWebEnginePage::titleChanged, copyTimer_, qOverload<>(&QTimer::start));
+        connect(scriptPage, &QWebEnginePage::printRequested, this, &PopupWindow::printRequested);
+        connect(scriptPage, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
+            // Sent on to a real address (the navigation was let through): the view shows it.
+            if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+                return;
+            copyTimer_->stop();
+            view_->page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+            watchScriptPage(view_->browserPage());
+            view_->load(url);
+            QPointer<BrowserPage> done = written_;
+            written_ = nullptr;
+            if (done)
+                done->deleteLater();
+        });
+        connect(view_->page(), &QWebEnginePage::loadFinished, this, [this](bool) {
+            if (shellReady_ || !written_)
+                return;
+            shellReady_ = true;
+            if (!pendingCopy_.isNull())
+                showCopy(std::exchange(pendingCopy_, QString()));
+        });
+        copyTimer_->start();
+    }
     connect(page, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
         if (url.isEmpty())
             status_->clearMessage();
@@ -59,63 +107,81 @@ PopupWindow::PopupWindow(const QSize& requested, QWidget* centreOn)
     move(frame.topLeft());
 }
 
-void PopupWindow::watchTitleAndClose(QWebEnginePage* page)
+void PopupWindow::watchScriptPage(BrowserPage* page)
 {
-    connect(page, &QWebEnginePage::titleChanged, this, [this](const QString& title) {
+    const auto showTitle = [this](const QString& title) {
         if (!title.isEmpty())
             setWindowTitle(title);
         qCInfo(lcWindows).noquote() << "popup title: " + title;
-    });
+    };
+    connect(page, &QWebEnginePage::titleChanged, this, showTitle);
+    // A written document may have its title before the window is made.
+    if (!page->title().isEmpty() && page->title() != page->url().toString())
+        showTitle(page->title());
     connect(page, &QWebEnginePage::windowCloseRequested, this, [this] {
-        qCInfo(lcWindows) << "popup closed by its page";
-        close();
+        closeAsked_ = true;
+        if (holds_ > 0 || scriptPage()->holdsDialog())
+            qCInfo(lcWindows) << "popup close waits for its dialog";
+        closeWhenFree();
     });
+    connect(page, &BrowserPage::dialogsClosed, this, &PopupWindow::closeWhenFree, Qt::QueuedConnection);
 }
 
-QWebEnginePage* PopupWindow::scriptPage() const { return hidden_ ? hidden_ : view_->page(); }
-
-QWebEnginePage* PopupWindow::pageForRequest(bool filledByOpener, const QUrl& openerUrl)
-{
-    if (!filledByOpener)
-        return view_->page();
-    if (hidden_)
-        return hidden_;
-    openerUrl_ = openerUrl;
-    hidden_ = new BrowserPage(BrowserPage::Role::Popup, this);
-    // Only the copy's title counts; the hidden page's own would come first and be the same.
-    disconnect(view_->page(), &QWebEnginePage::titleChanged, this, nullptr);
-    watchTitleAndClose(hidden_);
-    connect(hidden_, &QWebEnginePage::printRequested, this, &PopupWindow::printRequested);
-    copyTimer_ = new QTimer(this);
-    copyTimer_->setSingleShot(true);
-    copyTimer_->setInterval(150); // a script writes in pieces; copy once it pauses
-    connect(copyTimer_, &QTimer::timeout, this, &PopupWindow::copyDocument);
-    connect(hidden_, &QWebEnginePage::loadFinished, copyTimer_, qOverload<>(&QTimer::start));
-    connect(hidden_, &QWebEnginePage::titleChanged, copyTimer_, qOverload<>(&QTimer::start));
-    connect(hidden_, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) {
-        // Sent on to a real address: that the view can show by itself.
-        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) {
-            copyTimer_->stop();
-            view_->load(url);
-        }
-    });
-    return hidden_;
-}
+BrowserPage* PopupWindow::scriptPage() const { return written_ ? written_.data() : view_->browserPage(); }
 
 void PopupWindow::copyDocument()
 {
-    if (!hidden_)
-        return;
-    const QUrl at = hidden_->url();
-    if (at.scheme() == QLatin1String("http") || at.scheme() == QLatin1String("https"))
+    if (!written_)
         return;
     QPointer<PopupWindow> self(this);
-    hidden_->toHtml([self](const QString& html) {
-        if (!self)
-            return;
-        self->view_->setHtml(html, self->openerUrl_);
-        qCInfo(lcWindows).noquote() << QStringLiteral("popup document copied: %1 characters").arg(html.size());
-    });
+    written_->runJavaScript(
+        QStringLiteral("[document.baseURI, document.documentElement ? document.documentElement.outerHTML : '']"),
+        QWebEngineScript::ApplicationWorld, [self](const QVariant& result) {
+            const QVariantList parts = result.toList();
+            if (!self || !self->written_ || parts.size() != 2)
+                return;
+            const QString html = parts.at(1).toString();
+            if (!self->shellReady_) {
+                // An empty document of the written one's address, so that its relative
+                // addresses (styles, pictures) resolve as they did there.
+                if (self->pendingCopy_.isNull())
+                    self->view_->setHtml(QStringLiteral("<!DOCTYPE html><html><head></head><body></body></html>"),
+                                         QUrl(parts.at(0).toString()));
+                self->pendingCopy_ = html;
+                return;
+            }
+            self->showCopy(html);
+        });
+}
+
+void PopupWindow::showCopy(const QString& html)
+{
+    // Parsed apart and moved in: none of its scripts runs, and any size goes.
+    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact));
+    view_->page()->runJavaScript(
+        QStringLiteral("(function (h) { var d = new DOMParser().parseFromString(h, 'text/html');"
+                       " document.replaceChild(document.adoptNode(d.documentElement), document.documentElement);"
+                       " })(%1[0]);")
+            .arg(literal),
+        QWebEngineScript::ApplicationWorld);
+    qCInfo(lcWindows).noquote() << QStringLiteral("popup document copied: %1 characters").arg(html.size());
+}
+
+void PopupWindow::hold() { ++holds_; }
+
+void PopupWindow::release()
+{
+    if (holds_ > 0)
+        --holds_;
+    closeWhenFree();
+}
+
+void PopupWindow::closeWhenFree()
+{
+    if (!closeAsked_ || holds_ > 0 || scriptPage()->holdsDialog())
+        return;
+    qCInfo(lcWindows) << "popup closed by its page";
+    close();
 }
 
 } // namespace talvo::browser

@@ -1,53 +1,64 @@
 #pragma once
 
-#include <QUrl>
+#include <QPointer>
 #include <QWidget>
 
-class QLabel;
 class QStatusBar;
 class QTimer;
-class QWebEnginePage;
 
 namespace talvo::browser {
 
+class BrowserPage;
 class BrowserView;
 
 // A window the web application opened (a customer's details, a print view): the same
 // profile as the main window, so the session goes along; titled with its page's title,
-// with a status line. The page's window.close() closes it. Deletes itself when closed.
+// with a status line. The page's window.close() closes it, but never under an open dialog
+// of the page or a print preview of it: then it closes when they have. Deletes itself when
+// closed.
 class PopupWindow : public QWidget {
     Q_OBJECT
 public:
     // requested: the size the page asked for (empty: 1011 x 767); centred on centreOn.
-    PopupWindow(const QSize& requested, QWidget* centreOn);
+    // page: the page to show, already holding what the opener asked for; taken over.
+    PopupWindow(BrowserPage* page, const QSize& requested, QWidget* centreOn);
+
+    // A window whose opener writes its document (window.open("") and document.write).
+    // The engine of Qt 6.4 brings the whole program down when a view shows such a
+    // document, so it stays in scriptPage, never shown, where its script runs once with
+    // its true origin; the view shows a copy of it with scripting off, taken again
+    // whenever the document changes. Sent on to a real address, the view goes there.
+    static PopupWindow* forWrittenDocument(BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn);
 
     BrowserView* view() const { return view_; }
+    // The page the opener's script works on: the shown one, or the written document's.
+    BrowserPage* scriptPage() const;
 
-    // The page a new-window request is to open in. Normally the view's own page. A window
-    // its opener fills by script (window.open("") then document.write) gets a page of its
-    // own that is never shown: the engine cannot draw such a document in a view, so the
-    // view shows a copy of it instead, taken again whenever the document changes, with
-    // openerUrl as its base address. Script in that page still runs there: window.close(),
-    // print() and a later navigation reach this window.
-    QWebEnginePage* pageForRequest(bool filledByOpener, const QUrl& openerUrl);
-    // The page the opener's script sees, shown or not.
-    QWebEnginePage* scriptPage() const;
+    // Something of ours (a print preview) works on the window: the page's close waits.
+    void hold();
+    void release();
 
     static constexpr QSize kDefaultSize{1011, 767};
 
 signals:
-    // The page asked to print.
+    // The written document asked to print; the view holds its copy.
     void printRequested();
 
 private:
-    void watchTitleAndClose(QWebEnginePage* page);
+    PopupWindow(BrowserPage* shown, BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn);
+    void watchScriptPage(BrowserPage* page);
+    void closeWhenFree();
     void copyDocument();
+    void showCopy(const QString& html);
 
     BrowserView* view_;
     QStatusBar* status_;
-    QWebEnginePage* hidden_ = nullptr;
-    QUrl openerUrl_;
+    QPointer<BrowserPage> written_;
     QTimer* copyTimer_ = nullptr;
+    bool shellReady_ = false;
+    QString pendingCopy_;
+    int holds_ = 0;
+    bool closeAsked_ = false;
 };
 
 } // namespace talvo::browser

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <memory>
+
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
@@ -18,30 +20,46 @@ constexpr int kRenderLimitMs = 60000;
 
 PrintPreview::PrintPreview(QObject* parent) : QObject(parent) {}
 
+PrintPreview::~PrintPreview() { delete dialog_; }
+
+QWidget* PrintPreview::window() const { return dialog_ ? window_.data() : nullptr; }
+
 void PrintPreview::open(QWebEngineView* view)
 {
-    if (open_ || !view) {
+    if (dialog_ || !view) {
         qCInfo(lcWindows) << "print preview already open";
         return;
     }
-    open_ = true;
     view_ = view;
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(view->title());
-    QPrintPreviewDialog dialog(&printer, view->window());
-    dialog.setWindowTitle(QString::fromUtf16(u"打印预览"));
-    dialog.resize(900, 700);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, &PrintPreview::render);
+    window_ = view->window();
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setDocName(view->title());
+    auto* dialog = new QPrintPreviewDialog(printer.get(), window_);
+    dialog_ = dialog;
+    // The printer lives as long as the dialog that paints on it, whoever deletes it.
+    connect(dialog, &QObject::destroyed, this, [printer] {});
+    dialog->setWindowTitle(QString::fromUtf16(u"打印预览"));
+    dialog->resize(900, 700);
+    connect(dialog, &QPrintPreviewDialog::paintRequested, this, &PrintPreview::render);
+    connect(dialog, &QDialog::finished, this, [this, dialog](int result) {
+        qCInfo(lcWindows) << (result == QDialog::Accepted ? "print preview printed" : "print preview closed");
+        dialog->deleteLater();
+        dialog_ = nullptr;
+        emit closed(window_);
+    });
     qCInfo(lcWindows) << "print preview opened";
-    const int result = dialog.exec();
-    qCInfo(lcWindows) << (result == QDialog::Accepted ? "print preview printed" : "print preview closed");
-    open_ = false;
+    // Before the preview paints: painting waits for the engine, and the page's script
+    // (a print view that closes itself) goes on meanwhile.
+    emit opened(window_);
+    if (dialog_)
+        dialog->open();
 }
 
 void PrintPreview::render(QPrinter* printer)
 {
     if (!view_)
         return;
+    // The preview paints synchronously; the engine renders asynchronously.
     QEventLoop wait;
     bool done = false;
     const auto connection = connect(view_, &QWebEngineView::printFinished, &wait, [&](bool ok) {
@@ -49,6 +67,7 @@ void PrintPreview::render(QPrinter* printer)
         qCInfo(lcWindows) << (ok ? "print rendered" : "print rendering failed");
         wait.quit();
     });
+    connect(view_, &QObject::destroyed, &wait, &QEventLoop::quit);
     QTimer::singleShot(kRenderLimitMs, &wait, &QEventLoop::quit);
     view_->print(printer);
     if (!done)

@@ -567,6 +567,17 @@ document.getElementById('clip').addEventListener('click', function () {
         }
         if (path == "/demo/export")
             return exportCustomers(request, response);
+        if (path == "/demo/redirect") {
+            // As single sign-on does: the application sends the browser to another site.
+            const std::string to = queryValue(receivedTarget(request), "to");
+            if (to.rfind("http://", 0) != 0 && to.rfind("https://", 0) != 0) {
+                response.status = 400;
+                response.set_content("to= must be an http(s) address\n", kText);
+                return;
+            }
+            response.set_redirect(to);
+            return;
+        }
         if (path == "/demo/remember") {
             // One cookie for 30 days, one for this browser session only.
             const int token = ++rememberTokens;
@@ -625,6 +636,15 @@ document.getElementById('clip').addEventListener('click', function () {
         if (path == "/ui/common/tools.jsp" && servePage("tools.html", request, response))
             return;
         if (path == "/ui/common/customer.jsp" && servePage("customer.html", request, response))
+            return;
+        if (path == "/ui/common/trust.jsp" && servePage("trust.html", request, response))
+            return;
+        if (path == "/ui/common/printclose.jsp" && servePage("printclose.html", request, response))
+            return;
+        // Pages of "another site": the tests reach them under a second host name.
+        if (path == "/site/frame" && servePage("frame.html", request, response))
+            return;
+        if (path == "/site/foreign" && servePage("foreign.html", request, response))
             return;
         static constexpr std::string_view kStatic = "/ui/static/";
         if (path.rfind(kStatic, 0) == 0) {

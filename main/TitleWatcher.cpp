@@ -116,7 +116,7 @@ void TitleWatcher::onPageTitle(const QString& text)
     if (stopped_)
         return;
     const std::uint64_t id = nextId_++;
-    queue_.push_back({id, text.toStdU16String(), couldBeAddress(text, page_->url()), true, std::nullopt});
+    queue_.push_back({id, text.toStdU16String(), page_->url(), couldBeAddress(text, page_->url()), true, std::nullopt});
     QPointer<TitleWatcher> self(this);
     page_->runJavaScript(kFetch, kWorld, [self, id](const QVariant& result) {
         if (!self)
@@ -156,7 +156,7 @@ void TitleWatcher::pump()
         const Entry entry = std::move(queue_.front());
         queue_.pop_front();
         for (const std::u16string& title : exactTitles_.onReport(entry.reported, entry.exact, entry.couldBeAddress)) {
-            emit titleChanged(QString::fromStdU16String(title));
+            emit titleChanged(QString::fromStdU16String(title), entry.url);
             if (!self)
                 return; // the receiver took the page down with it
             if (stopped_)

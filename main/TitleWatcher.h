@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <cstdint>
 #include <deque>
@@ -39,12 +40,14 @@ public:
     static bool couldBeAddress(const QString& text, const QUrl& url);
 
 signals:
-    void titleChanged(const QString& title);
+    // url: the address of the document the title belongs to, when the engine reported it.
+    void titleChanged(const QString& title, const QUrl& url);
 
 private:
     struct Entry {
         std::uint64_t id;
         std::u16string reported;
+        QUrl url;
         bool couldBeAddress;
         bool fetching;
         std::optional<std::vector<std::u16string>> exact;

@@ -67,6 +67,7 @@ constexpr int kRequestWaitMs = 500;
 const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
 const QString kMessageCaption = QString::fromUtf16(u"提示信息");
 const QString kExitQuestion = QString::fromUtf16(u"   您真的确定要退出系统！    ");
+const QString kForeignSite = QString::fromUtf16(u"正在访问外部网站：");
 
 QString fromView(std::u16string_view text)
 {
@@ -177,9 +178,11 @@ void frmMain::buildControls()
         setStatusText(text);
     });
     connect(browser_, &browser::Browser::statusFinished, this, [this] { statusRestore_.start(); });
+    connect(browser_, &browser::Browser::foreignSiteChanged, this, &frmMain::onForeignSite);
     statusRestore_.setSingleShot(true);
     statusRestore_.setInterval(kStatusNoticeMs);
-    connect(&statusRestore_, &QTimer::timeout, this, [this] { setStatusText(statusLine_); });
+    connect(&statusRestore_, &QTimer::timeout, this,
+            [this] { setStatusText(foreignHost_.isEmpty() ? statusLine_ : kForeignSite + foreignHost_); });
     WebBrowser1->setGeometry(px(4080), px(1440), px(2295), px(1215));
 
     titles_ = new TitleWatcher(WebBrowser1->page(), this);
@@ -549,17 +552,29 @@ void frmMain::onUnload()
     ender_(0);
 }
 
-void frmMain::onDocumentTitle(const QString& title)
+void frmMain::onDocumentTitle(const QString& title, const QUrl& url)
 {
     qCInfo(lcWindows).noquote() << "page title: " + title;
     if (unloading_)
         return;
+    // Only the application's own pages may command the client.
+    if (browser_ && !browser_->isApplication(url)) {
+        qCInfo(lcWindows).noquote() << "page title ignored: another site " + url.host();
+        return;
+    }
     // The engine's stand-in for a failed load names the address; it is no word of the page.
     if (browser_ && browser_->mainView() && browser_->mainView()->showsFailedLoad()) {
         qCInfo(lcWindows) << "page title ignored: failed load";
         return;
     }
     mainlogic::onTitleChange(title.toStdU16String(), isChat, *this);
+}
+
+void frmMain::onForeignSite(const QString& host)
+{
+    statusRestore_.stop();
+    foreignHost_ = host;
+    setStatusText(host.isEmpty() ? statusLine_ : kForeignSite + host);
 }
 
 bool frmMain::confirmExit()

@@ -108,7 +108,8 @@ private:
     void buildControls();
     void onLoad();
     void onUnload();
-    void onDocumentTitle(const QString& title);
+    void onDocumentTitle(const QString& title, const QUrl& url);
+    void onForeignSite(const QString& host);
 
     // What the command bridge does through this window.
     bool confirmExit() override;
@@ -168,6 +169,7 @@ private:
     TitleWatcher* titles_ = nullptr;
     browser::Browser* browser_ = nullptr;
     QString statusLine_; // the ownership line and contact summary
+    QString foreignHost_; // the other site the page area shows, if it does
     QTimer statusRestore_;
 };
 

@@ -47,8 +47,10 @@ def open_tools(s, *args):
 
 
 def focus_page(s, qv):
-    """Puts the keyboard focus into the main window's page (a click on a blank spot)."""
+    """Puts the keyboard focus into the main window's page (a click on a blank spot). The
+    click is also the user gesture that lets the page open one window."""
     window = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
+    s.desktop.run("xdotool", "windowraise", str(window))
     x, y, _, _ = s.desktop.geometry(window)
     s.desktop.click(x + 500, y + 680)
     time.sleep(0.3)
@@ -103,7 +105,9 @@ class Popups(unittest.TestCase):
             s.server.push_action("tools", "remember")
             s.server.wait_report("loaded", 20, start=mark)
 
-            # window.open with a size: our own window, the session cookie goes along.
+            # window.open with a size: our own window, the session cookie goes along. Each
+            # window a page opens follows a click of the user's.
+            focus_page(s, qv)
             mark = s.server.mark()
             s.server.push_action("tools", "popup:7")
             at, opened = qv.diag("popup opened: ", 20)
@@ -141,13 +145,16 @@ class Popups(unittest.TestCase):
             self.assertEqual(s.desktop.find_windows_now(title), [])
 
             # A target="_blank" link, a window filled by script, and another site.
+            focus_page(s, qv)
             s.server.push_action("tools", "click:popup-link")
             s.desktop.find_windows("客户详情 - 上海启明贸易有限公司", pid=qv.pid, timeout=20)
+            focus_page(s, qv)
             s.server.push_action("tools", "printview")
             qv.diag("popup opened: about:blank", 20, at)
             view = s.desktop.find_windows("打印视图 - 客户名单", pid=qv.pid, timeout=20)[0]
             time.sleep(0.5)
             shot(s, view, "popup-print-view")
+            focus_page(s, qv)
             s.server.push_action("tools", "click:external-link")
             qv.diag("main window popup: http://www.zentarro.example/", 20, at)
             self.assertEqual(s.desktop.find_windows_now("zentarro.example"), [])

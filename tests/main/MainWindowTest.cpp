@@ -441,6 +441,34 @@ TEST_F(MainWindow, ExitOkCommandEndsWithoutAsking)
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindow, TitlesOfAnotherSiteCommandNothing)
+{
+    show(); // the application lives at http://127.0.0.1:9
+    BoxAnswerer answerer({});
+    // Another port, then another host: neither is the application, whatever they say.
+    for (const char* base : {"http://127.0.0.1:10/page.html", "http://127.0.0.2:9/page.html"}) {
+        browser()->setHtml(QStringLiteral("<html><head><title>x</title></head><body><script>"
+                                          "setTimeout(function(){document.title='VB:CHAT|1';},150);"
+                                          "setTimeout(function(){document.title='VB:EXITOK';},300);"
+                                          "</script></body></html>"),
+                           QUrl(QString::fromLatin1(base)));
+        ASSERT_TRUE(waitFor([&] {
+            return browser()->url() == QUrl(QString::fromLatin1(base)) && browser()->title() == QLatin1String("VB:EXITOK");
+        })) << base;
+        pause(300);
+        // Left as the page set it: no reset, no command, no chat.
+        EXPECT_EQ(browser()->title(), QLatin1String("VB:EXITOK")) << base;
+    }
+    EXPECT_TRUE(endings.empty());
+    EXPECT_FALSE(window->isChat);
+    EXPECT_TRUE(answerer.seen.isEmpty());
+    EXPECT_EQ(countLines(QStringLiteral("document title reset")), 0);
+
+    // The application's own page commands again.
+    runTitles({QStringLiteral("VB:EXITOK")});
+    ASSERT_TRUE(waitFor([&] { return !endings.empty(); }));
+}
+
 TEST_F(MainWindow, ClosingUnloadsOnce)
 {
     show();
@@ -485,17 +513,33 @@ TEST_F(MainWindow, NewWindowsOfTheApplicationStayWithUs)
         return found;
     };
     show(); // the application lives at http://127.0.0.1:9
+    // Without the user's click, nothing opens.
     browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body><script>"
                                       "window.open('http://127.0.0.1:9/report.html?id=7', 'r', 'width=500,height=300');"
-                                      "window.open('');"                       // filled by script: ours
-                                      "window.open('http://127.0.0.2:9/x');"   // another site
+                                      "window.open('http://127.0.0.2:9/x');"
                                       "document.title = 'opened';</script></body></html>"),
                        QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
-    ASSERT_TRUE(waitFor([&] { return popups().size() == 2 && !opened.empty(); }));
+    ASSERT_TRUE(waitFor([&] { return window->statusText() == QString::fromUtf16(u"已阻止弹出窗口"); }));
     pause(300);
-    ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0], u"http://127.0.0.2:9/x");
-    EXPECT_EQ(popups().size(), 2);
+    EXPECT_TRUE(popups().isEmpty());
+    EXPECT_TRUE(opened.empty());
+
+    // A click opens one window of the application's site; the rest of the same click's
+    // windows, ours or another site's, are blocked.
+    browser()->setHtml(QStringLiteral("<html><head><title>t</title></head><body style='height:100%'>"
+                                      "<script>document.onmousedown = function () {"
+                                      "window.open('http://127.0.0.1:9/report.html?id=7', 'r', 'width=500,height=300');"
+                                      "window.open('');"
+                                      "window.open('http://127.0.0.2:9/x');"
+                                      "document.title = 'opened'; };</script></body></html>"),
+                       QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
+    ASSERT_TRUE(waitFor([&] { return browser()->title() == QLatin1String("t"); }));
+    QWidget* input = browser()->focusProxy() ? browser()->focusProxy() : browser();
+    QTest::mouseClick(input, Qt::LeftButton, {}, QPoint(200, 200));
+    ASSERT_TRUE(waitFor([&] { return popups().size() == 1; }));
+    pause(300);
+    EXPECT_EQ(popups().size(), 1);
+    EXPECT_TRUE(opened.empty());
     EXPECT_EQ(browser()->url(), QUrl(QStringLiteral("http://127.0.0.1:9/p.html")));
 
     // Closing the main window closes them all.
