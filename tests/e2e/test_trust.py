@@ -68,6 +68,29 @@ class ForeignFrame(unittest.TestCase):
             self.assertTrue(qv.running())
 
 
+class WrittenPopup(unittest.TestCase):
+    def test_large_written_view_runs_its_script_once_and_shows(self):
+        with Session("--auto-sign-in") as s:
+            qv = open_trust(s)
+            focus_page(s, qv)
+            mark = s.server.mark()
+            at = len(qv.output.lines())
+            s.server.push_action("trust", "bigview")
+            _, size = s.server.wait_report("bigview", 30, start=mark)
+            self.assertGreater(int(size), 2 << 20)   # past what a data: address could carry
+            _, origin = s.server.wait_report("written-script", 20, start=mark)
+            self.assertEqual(origin, s.server.url)
+            view = s.desktop.find_windows("打印视图 - 全部订单", pid=qv.pid, timeout=20)[0]
+            qv.diag("popup document copied: ", 30, at)
+            time.sleep(2)
+            shot(s, view, "written-popup-large")
+            # Its script ran in the written page alone, never again in what the window shows.
+            ran = [l for l in s.server.process.output.lines()[mark:]
+                   if l.startswith("GET /demo/report?what=written-script")]
+            self.assertEqual(len(ran), 1, ran)
+            self.assertTrue(qv.running())
+
+
 class ForeignNavigation(unittest.TestCase):
     def test_other_sites_go_to_the_system_browser_and_never_command(self):
         with Session("--auto-sign-in") as s:
