@@ -153,9 +153,14 @@ void Downloads::askNext()
         if (next->answered)
             return;
         dialog_ = nullptr;
-        answer(next, {});
-        // Not from inside the window's teardown.
-        QTimer::singleShot(0, this, &Downloads::askNext);
+        // Not from inside the window's teardown, where what hears our signals may be half
+        // gone; if we go with it, nothing is left to do.
+        QTimer::singleShot(0, this, [this, next] {
+            if (next->answered)
+                return;
+            answer(next, {});
+            askNext();
+        });
     });
     dialog->open();
 }
