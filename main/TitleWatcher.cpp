@@ -8,6 +8,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 
+#include <algorithm>
+
 namespace talvo {
 
 namespace {
@@ -40,6 +42,13 @@ const QString kRecorder = QStringLiteral(R"JS(
     return title ? title.text : '';
   }
   function keep(text) {
+    // Bounded here already, so a huge title never crosses to the program whole.
+    if (text.length > 65536) {
+      var end = 65536;
+      var unit = text.charCodeAt(end - 1);
+      if (unit >= 0xD800 && unit <= 0xDBFF) --end;
+      text = text.substring(0, end);
+    }
     if (text === last) return;
     last = text;
     log.push(text);
@@ -116,7 +125,9 @@ void TitleWatcher::onPageTitle(const QString& text)
     if (stopped_)
         return;
     const std::uint64_t id = nextId_++;
-    queue_.push_back({id, text.toStdU16String(), page_->url(), couldBeAddress(text, page_->url()), true, std::nullopt});
+    queue_.push_back({id, mainlogic::boundedTitle(text.toStdU16String()), page_->url(), couldBeAddress(text, page_->url()),
+                      true, std::nullopt});
+    dropOldest();
     QPointer<TitleWatcher> self(this);
     page_->runJavaScript(kFetch, kWorld, [self, id](const QVariant& result) {
         if (!self)
@@ -124,8 +135,12 @@ void TitleWatcher::onPageTitle(const QString& text)
         std::optional<std::vector<std::u16string>> exact;
         if (result.typeId() == QMetaType::QVariantList) {
             exact.emplace();
-            for (const QVariant& item : result.toList())
-                exact->push_back(item.toString().toStdU16String());
+            const QVariantList items = result.toList();
+            // One place stays for the report itself.
+            const qsizetype first = std::max<qsizetype>(0, items.size() - qsizetype(mainlogic::kMaxQueuedTitles - 1));
+            for (qsizetype i = first; i < items.size(); ++i)
+                exact->push_back(items[i].toString().toStdU16String());
+            mainlogic::boundTitles(*exact, mainlogic::kMaxQueuedTitles - 1);
         }
         self->resolve(id, std::move(exact));
     });
@@ -143,7 +158,13 @@ void TitleWatcher::resolve(std::uint64_t id, std::optional<std::vector<std::u16s
             break;
         }
     }
+    dropOldest();
     pump();
+}
+
+void TitleWatcher::dropOldest()
+{
+    mainlogic::dropOldestTitles(queue_, [](const Entry& entry) { return 1 + (entry.exact ? entry.exact->size() : 0); });
 }
 
 void TitleWatcher::pump()

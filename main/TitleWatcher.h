@@ -25,7 +25,8 @@ namespace talvo {
 // A change of blanks alone is no change to the engine and brings no report of its own:
 // it is passed on, in its place, with the next report.
 // While a receiver is still handling one title (an open exit confirmation runs its own
-// event loop), further titles queue up instead of nesting.
+// event loop), further titles queue up instead of nesting: the newest 256 at most, each cut
+// to 64 Ki units.
 class TitleWatcher : public QObject {
     Q_OBJECT
 public:
@@ -56,6 +57,8 @@ private:
     void onPageTitle(const QString& text);
     void resolve(std::uint64_t id, std::optional<std::vector<std::u16string>> exact);
     void pump();
+    // Keeps the queue to the newest titles (see mainlogic::kMaxQueuedTitles).
+    void dropOldest();
 
     QWebEnginePage* page_;
     int fetchTimeoutMs_;

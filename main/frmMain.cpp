@@ -28,6 +28,7 @@
 #include "browser/RequestWait.h"
 #include "browser/WarmUp.h"
 #include "main/TitleWatcher.h"
+#include "net/ServerScheme.h"
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
 #include "platform/gui/MessageBox.h"
@@ -277,8 +278,8 @@ void frmMain::InitialForm()
     statusLine_ = status;
     setStatusText(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
-    const QString address = QStringLiteral("http://") + loginVisitUrl() + QStringLiteral("/ui/common/login.jsp?cp=")
-                            + Copyright;
+    const QString address = QString::fromUtf16(kServerScheme.data(), kServerScheme.size()) + loginVisitUrl()
+                            + QStringLiteral("/ui/common/login.jsp?cp=") + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
     browser_->setApplicationAddress(QUrl(address));
     WebBrowser1->load(QUrl(address));

@@ -1,5 +1,7 @@
 #include "net/ServerRequests.h"
 
+#include "net/ServerScheme.h"
+
 namespace talvo {
 
 namespace {
@@ -18,20 +20,20 @@ std::u16string join(std::initializer_list<std::u16string_view> parts)
 
 std::u16string checkCodeAddress(std::u16string_view serverHost, std::u16string_view digits)
 {
-    return join({u"http://", serverHost, u"/soft!code.action", u"?rnm=", digits});
+    return join({kServerScheme, serverHost, u"/soft!code.action", u"?rnm=", digits});
 }
 
 std::u16string visitUrlAddress(std::u16string_view serverHost, std::u16string_view member,
                                std::u16string_view digits)
 {
-    return join({u"http://", serverHost, u"/softcheck!geturl.action", u"?member=", member,
+    return join({kServerScheme, serverHost, u"/softcheck!geturl.action", u"?member=", member,
                  u"&rnm=", digits});
 }
 
 std::u16string contactAddress(std::u16string_view lookupHost, std::u16string_view member,
                               std::u16string_view digits)
 {
-    return join({u"http://", lookupHost, u"/softcheck!contact.action", u"?memberid=", member,
+    return join({kServerScheme, lookupHost, u"/softcheck!contact.action", u"?memberid=", member,
                  u"&rnm=", digits});
 }
 

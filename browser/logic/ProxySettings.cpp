@@ -58,10 +58,45 @@ std::optional<std::string> variable(const EnvironmentLookup& lookup, const char*
     return std::nullopt;
 }
 
+// The engine reads its switches from one blank-separated line and its proxy rules with
+// ";", "=" and "," as separators: a value that could split there would add switches or rules
+// of its own. Blanks, control characters, quotes and backslashes belong in no address, so
+// such a value is refused whole; hosts and ports are held to their own characters besides.
+bool safeInSwitches(std::string_view text)
+{
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7F || c == '"' || c == '\'' || c == '\\' || c == '`')
+            return false;
+    }
+    return true;
+}
+
+bool isHostCharacter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_';
+}
+
+bool isIpv6Character(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.'; }
+
+// A no_proxy entry the engine can take as one bypass rule: a name or address, perhaps with
+// a leading "*" or ".", a port, or a CIDR range.
+bool isBypassEntry(std::string_view entry)
+{
+    if (!safeInSwitches(entry))
+        return false;
+    for (const char c : entry)
+        if (!isHostCharacter(c) && c != '*' && c != ':' && c != '/' && c != '[' && c != ']')
+            return false;
+    return true;
+}
+
 std::string hostPort(const ProxyServer& proxy)
 {
     const bool ipv6 = proxy.host.find(':') != std::string::npos;
-    return (ipv6 ? "[" + proxy.host + "]" : proxy.host) + ":" + std::to_string(proxy.port);
+    // Without its scheme an https proxy would be spoken to in plain text.
+    const std::string scheme = proxy.scheme == "https" ? "https://" : "";
+    return scheme + (ipv6 ? "[" + proxy.host + "]" : proxy.host) + ":" + std::to_string(proxy.port);
 }
 
 } // namespace
@@ -69,6 +104,8 @@ std::string hostPort(const ProxyServer& proxy)
 std::optional<ProxyServer> parseProxyAddress(std::string_view address)
 {
     address = trim(address);
+    if (!safeInSwitches(address))
+        return std::nullopt;
     ProxyServer proxy;
     proxy.scheme = "http";
     if (const auto at = address.find("://"); at != std::string_view::npos) {
@@ -108,6 +145,10 @@ std::optional<ProxyServer> parseProxyAddress(std::string_view address)
     if (host.empty())
         return std::nullopt;
     proxy.host = lower(host);
+    const bool ipv6 = address.front() == '[';
+    for (const char c : proxy.host)
+        if (ipv6 ? !isIpv6Character(c) : !isHostCharacter(c))
+            return std::nullopt;
     if (!port.empty()) {
         int value = 0;
         const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
@@ -130,7 +171,8 @@ EnvironmentProxies proxiesFromEnvironment(const EnvironmentLookup& lookup)
         while (!rest.empty()) {
             const auto comma = rest.find(',');
             const std::string_view entry = trim(rest.substr(0, comma));
-            if (!entry.empty())
+            // An entry that could split into more rules is dropped, never passed on.
+            if (!entry.empty() && isBypassEntry(lower(entry)))
                 proxies.noProxy.push_back(lower(entry));
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         }

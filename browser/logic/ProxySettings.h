@@ -19,7 +19,10 @@ struct ProxyServer {
     bool operator==(const ProxyServer&) const = default;
 };
 
-// Nothing for addresses without a host, with a bad port, or with a scheme we cannot use.
+// Nothing for addresses without a host, with a bad port, or with a scheme we cannot use; nor
+// for any holding a blank, a control character, a quote or a backslash, or with a host that is
+// not a plain name or address (so no ";", "=" or ","): those could never reach the engine as
+// one proxy. Credentials with such characters must be percent-escaped.
 std::optional<ProxyServer> parseProxyAddress(std::string_view address);
 
 // The proxies the service requests use, from http_proxy, https_proxy and no_proxy (the
@@ -27,7 +30,7 @@ std::optional<ProxyServer> parseProxyAddress(std::string_view address);
 struct EnvironmentProxies {
     std::optional<ProxyServer> http;
     std::optional<ProxyServer> https;
-    std::vector<std::string> noProxy; // entries, trimmed, lower case
+    std::vector<std::string> noProxy; // entries, trimmed, lower case; unsafe ones dropped
     bool any() const { return http || https; }
 };
 using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
@@ -35,7 +38,8 @@ EnvironmentProxies proxiesFromEnvironment(const EnvironmentLookup& lookup);
 
 // The engine's switches for the same choice: nothing when no variable names a proxy (the
 // desktop's own settings then apply); "--no-proxy-server" when no_proxy is "*"; else the
-// proxy per scheme and the bypass list written the engine's way. Like the service requests,
+// proxy per scheme (an https proxy with its scheme) and the bypass list written the
+// engine's way. Like the service requests,
 // loopback addresses go through the proxy unless no_proxy names them.
 std::vector<std::string> engineProxySwitches(const EnvironmentProxies& proxies);
 

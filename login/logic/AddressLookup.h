@@ -33,8 +33,16 @@ std::u16string trimAsciiWhiteSpace(std::u16string_view text);
 // The address in an answer of the address request, or empty text: the answer must hold
 // "mireth_url" and be longer than 5 characters; every "mireth_url:" is cut out, ASCII
 // white space at both ends of what remains is dropped, and the rest counts unless it is
-// exactly "null".
+// exactly "null" and is a well-formed address (see isWellFormedAddress).
 std::u16string addressFromResponse(std::u16string_view response);
+
+inline constexpr std::size_t kMaxAddressLength = 2048;
+
+// True when address reads host[:port][/path] and nothing else: at most 2,048 characters,
+// no blanks or control characters anywhere, a host of letters, digits, "-" and "." (or a
+// bracketed IPv6 literal), a port of 1 to 5 digits up to 65535, a path starting with "/";
+// no scheme, no user part, no backslash, no "?" or "#" before the path.
+bool isWellFormedAddress(std::u16string_view address);
 
 // Asks the application server where the web application for a member code lives.
 class AddressLookup {

@@ -23,6 +23,26 @@ bool reports(std::u16string_view collapsed, std::u16string_view reported)
 
 } // namespace
 
+std::u16string boundedTitle(std::u16string_view text)
+{
+    if (text.size() <= kMaxTitleLength)
+        return std::u16string(text);
+    std::size_t length = kMaxTitleLength;
+    // The last unit kept must not be the first half of a pair whose second half goes.
+    if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
+        --length;
+    return std::u16string(text.substr(0, length));
+}
+
+void boundTitles(std::vector<std::u16string>& titles, std::size_t keep)
+{
+    if (titles.size() > keep)
+        titles.erase(titles.begin(), titles.end() - static_cast<std::ptrdiff_t>(keep));
+    for (std::u16string& title : titles)
+        if (title.size() > kMaxTitleLength)
+            title = boundedTitle(title);
+}
+
 std::u16string collapsedTitle(std::u16string_view text)
 {
     std::u16string out;

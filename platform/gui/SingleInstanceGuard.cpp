@@ -19,6 +19,8 @@ constexpr QByteArrayView kActivate = "activate\n";
 constexpr QByteArrayView kAnswer = "ok\n";
 constexpr qint64 kMaxRequestBytes = 64; // anything longer is not one of ours
 constexpr int kAnswerDelayMs = 100;
+// How many pairs of names are tried when another user's files hold the first ones.
+constexpr int kSlots = 8;
 
 int remaining(const QDeadlineTimer& deadline)
 {
@@ -31,9 +33,27 @@ SingleInstanceGuard::SingleInstanceGuard(QString key, QString folder, QObject* p
 {
     if (folder.isEmpty())
         folder = perUserRuntimeFolder();
-    const QString base = key + u'-' + perUserTag();
-    lockPath_ = QDir(folder).filePath(base + QStringLiteral(".lock"));
-    serverName_ = localServerNameFor(folder, base + QStringLiteral(".sock"));
+    folder_ = folder;
+    base_ = key + u'-' + perUserTag();
+    useSlot(0);
+}
+
+void SingleInstanceGuard::useSlot(int slot)
+{
+    const QString base = slot == 0 ? base_ : base_ + u'.' + QString::number(slot);
+    lockPath_ = QDir(folder_).filePath(base + QStringLiteral(".lock"));
+    serverName_ = localServerNameFor(folder_, base + QStringLiteral(".sock"));
+}
+
+int SingleInstanceGuard::firstUsableSlot() const
+{
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const QString base = slot == 0 ? base_ : base_ + u'.' + QString::number(slot);
+        if (fileOwner(QDir(folder_).filePath(base + QStringLiteral(".lock"))) != FileOwner::Foreign
+            && fileOwner(localServerNameFor(folder_, base + QStringLiteral(".sock"))) != FileOwner::Foreign)
+            return slot;
+    }
+    return -1;
 }
 
 SingleInstanceGuard::~SingleInstanceGuard()
@@ -47,29 +67,56 @@ bool SingleInstanceGuard::tryAcquire()
     if (decided_)
         return primary_;
     decided_ = true;
+    slotChosen_ = true;
 
-    switch (lock_->tryLock(lockPath_)) {
-    case InstanceLock::Result::HeldElsewhere:
-        primary_ = false;
-        return false;
-    case InstanceLock::Result::Unavailable: {
-        // Without a lock file, a running instance can still be found by its socket;
-        // when none answers, starting beats refusing to start.
-        qWarning("single-instance lock %s unavailable; looking for a running instance by its socket",
-                 qUtf8Printable(lockPath_));
-        QLocalSocket probe;
-        probe.connectToServer(serverName_);
-        if (probe.waitForConnected(500)) {
-            probe.disconnectFromServer();
+    if (folder_.isEmpty()) {
+        // No folder only we can enter: better to start unguarded than in a shared one.
+        qWarning("no private folder for the single-instance lock; starting without it");
+        primary_ = true;
+        return true;
+    }
+    bool found = false;
+    for (int slot = 0; slot < kSlots && !found; ++slot) {
+        useSlot(slot);
+        // Another user's socket under our name is skipped with its lock, never connected to.
+        if (fileOwner(serverName_) == FileOwner::Foreign)
+            continue;
+        switch (lock_->tryLock(lockPath_)) {
+        case InstanceLock::Result::Foreign:
+            continue;
+        case InstanceLock::Result::HeldElsewhere:
             primary_ = false;
             return false;
+        case InstanceLock::Result::Unavailable: {
+            // Without a lock file, a running instance can still be found by its socket;
+            // when none answers, starting beats refusing to start.
+            qWarning("single-instance lock %s unavailable; looking for a running instance by its socket",
+                     qUtf8Printable(lockPath_));
+            QLocalSocket probe;
+            if (fileOwner(serverName_) == FileOwner::Ours) {
+                probe.connectToServer(serverName_);
+                if (probe.waitForConnected(500)) {
+                    probe.disconnectFromServer();
+                    primary_ = false;
+                    return false;
+                }
+            }
+            found = true;
+            break;
         }
-        break;
+        case InstanceLock::Result::Acquired:
+            // Whoever left a socket behind is gone: the lock is ours (and so is the socket
+            // file, checked above).
+            QLocalServer::removeServer(serverName_);
+            found = true;
+            break;
+        }
     }
-    case InstanceLock::Result::Acquired:
-        // Whoever left a socket behind is gone: the lock is ours.
-        QLocalServer::removeServer(serverName_);
-        break;
+    if (!found) {
+        qWarning("every single-instance lock name in %s is another user's; starting without one",
+                 qUtf8Printable(folder_));
+        primary_ = true;
+        return true;
     }
 
     primary_ = true;
@@ -114,7 +161,18 @@ void SingleInstanceGuard::onNewConnection()
 bool SingleInstanceGuard::askRunningToActivate(int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
+    if (!slotChosen_) {
+        const int slot = firstUsableSlot();
+        if (slot < 0)
+            return false;
+        useSlot(slot);
+        slotChosen_ = true;
+    }
     while (true) {
+        // Only a socket of our own user's is asked: anyone else's could be listening to learn
+        // when we start, or answer in our stead.
+        if (folder_.isEmpty() || fileOwner(serverName_) == FileOwner::Foreign)
+            return false;
         QLocalSocket socket;
         socket.connectToServer(serverName_);
         if (socket.waitForConnected(remaining(deadline))) {

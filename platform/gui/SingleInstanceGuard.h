@@ -18,7 +18,9 @@ class SingleInstanceGuard : public QObject {
     Q_OBJECT
 public:
     // key names the lock and the socket (the user id is added). folder: where they live;
-    // empty means the per-user runtime folder ($XDG_RUNTIME_DIR, else the temp folder).
+    // empty means the per-user runtime folder (see perUserRuntimeFolder).
+    // A lock or socket file of another user's is never used: the next names in turn
+    // ("key-uid.1.lock" ...) are, the same for every start, so the starts still meet.
     explicit SingleInstanceGuard(QString key = QStringLiteral("talvo"), QString folder = {},
                                  QObject* parent = nullptr);
     ~SingleInstanceGuard() override;
@@ -43,7 +45,14 @@ signals:
 
 private:
     void onNewConnection();
+    // Points lockPath_ and serverName_ at the slot-th pair of names.
+    void useSlot(int slot);
+    // The first slot whose files are not another user's (-1: none is).
+    int firstUsableSlot() const;
 
+    QString folder_;
+    QString base_;
+    bool slotChosen_ = false;
     QString lockPath_;
     QString serverName_;
     std::unique_ptr<InstanceLock> lock_;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -53,6 +54,11 @@ QString perUserTag()
 
 QString localServerNameFor(const QString&, const QString& name) { return name; }
 
+FileOwner fileOwner(const QString& path)
+{
+    return QFileInfo::exists(path) ? FileOwner::Ours : FileOwner::Absent;
+}
+
 #else
 
 InstanceLock::Result InstanceLock::tryLock(const QString& path)
@@ -62,7 +68,13 @@ InstanceLock::Result InstanceLock::tryLock(const QString& path)
     // Not through a link someone else planted in a shared temp folder.
     const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
-        return Result::Unavailable;
+        return errno == ELOOP ? Result::Foreign : Result::Unavailable;
+    // A file another user made (or one that is no plain file) is theirs to hold: never ours.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        return Result::Foreign;
+    }
     int rc;
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -84,15 +96,45 @@ void InstanceLock::release()
     }
 }
 
+namespace {
+
+// How many names in the temp folder we try before giving up.
+constexpr int kFolderNames = 8;
+
+// A real folder (no link), ours, that nobody else may enter or list.
+bool isPrivateFolder(const QByteArray& path)
+{
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
+           && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
+
+} // namespace
+
 QString perUserRuntimeFolder()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) {
-        const QFileInfo info(runtime);
-        if (info.isDir() && info.isWritable())
-            return runtime;
+    if (!runtime.isEmpty() && isPrivateFolder(QFile::encodeName(runtime)))
+        return runtime;
+    // The temp folder is shared: another user may have taken our name first, as anything.
+    const QString base = QDir(QDir::tempPath()).filePath(QStringLiteral("talvo-") + perUserTag());
+    for (int i = 0; i < kFolderNames; ++i) {
+        const QString name = i == 0 ? base : base + u'.' + QString::number(i);
+        const QByteArray native = QFile::encodeName(name);
+        if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+            continue;
+        if (isPrivateFolder(native))
+            return name;
     }
-    return QDir::tempPath();
+    return {};
+}
+
+FileOwner fileOwner(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT ? FileOwner::Absent : FileOwner::Foreign;
+    return info.st_uid == ::geteuid() ? FileOwner::Ours : FileOwner::Foreign;
 }
 
 QString perUserTag() { return QString::number(::getuid()); }

@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{u"abcdef", u"", "six characters, no marker"},
         MarkerCase{u"", u"", "nothing"},
         MarkerCase{u"mireth_url:mireth_url:h.test", u"h.test", "every marker is cut"},
-        MarkerCase{u"h.test mireth_url:/p", u"h.test /p", "wherever it stands"},
+        MarkerCase{u"h.testmireth_url:/p", u"h.test/p", "wherever it stands"},
         MarkerCase{u"MIRETH_URL:h.test", u"", "the marker is case-sensitive"},
         MarkerCase{u"mireth_url:NULL", u"NULL", "only lower-case null means none"},
         MarkerCase{u"mireth_url:nulls", u"nulls", "null must be exact"},
@@ -172,10 +172,72 @@ INSTANTIATE_TEST_SUITE_P(
         MarkerCase{u"mireth_url:h.test/app\n", u"h.test/app", "a line end"},
         MarkerCase{u"mireth_url:h.test/app\r\n", u"h.test/app", "a Windows line end"},
         MarkerCase{u" \t\f mireth_url:\r\n h.test:8081/app \t\r\n\n", u"h.test:8081/app", "blanks at both ends"},
-        MarkerCase{u"mireth_url:h.test/a b\tc", u"h.test/a b\tc", "blanks inside stay"},
-        MarkerCase{u"mireth_url:\u3000h.test\v", u"\u3000h.test\v", "only ASCII white space goes"},
+        MarkerCase{u"mireth_url:h.test/a b\tc", u"", "blanks inside make it no address"},
+        MarkerCase{u"mireth_url:\u3000h.test\v", u"", "other blanks are not trimmed, and no address"},
         MarkerCase{u"mireth_url: \r\n", u"", "the marker and blanks alone"},
         MarkerCase{u"mireth_url:null\r\n", u"", "null with a line end is still none"}));
+
+struct AddressCase {
+    std::u16string address;
+    bool good;
+    const char* why;
+};
+
+class AddressShape : public testing::TestWithParam<AddressCase> {};
+
+TEST_P(AddressShape, OnlyHostPortAndPathCount)
+{
+    const AddressCase& c = GetParam();
+    EXPECT_EQ(isWellFormedAddress(c.address), c.good) << c.why;
+    // Through the answer as the server sends it: a bad address is no address, as "null" is.
+    EXPECT_EQ(addressFromResponse(u"mireth_url:" + c.address + u"\r\n"), c.good ? c.address : u"") << c.why;
+}
+
+std::u16string repeated(char16_t c, std::size_t n) { return std::u16string(n, c); }
+
+// "h.test/" and a path of a's, length characters in all.
+std::u16string addressOfLength(std::size_t length) { return u"h.test/" + repeated(u'a', length - 7); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, AddressShape,
+    testing::Values(
+        AddressCase{u"crm.example.test", true, "a host"},
+        AddressCase{u"crm-1.example.test:8081/app/v2", true, "host, port and path"},
+        AddressCase{u"10.0.0.7:65535/", true, "an IPv4 host, the highest port"},
+        AddressCase{u"[::1]:8080/app", true, "a bracketed IPv6 literal"},
+        AddressCase{u"[2001:db8::7]", true, "IPv6 without port"},
+        AddressCase{u"h.test/\u5ba2\u6237/\U0001F600?a=1#x", true, "Unicode, query and fragment in the path"},
+        AddressCase{u"NULL", true, "only lower-case null means none"},
+        AddressCase{addressOfLength(2048), true, "2,048 characters"},
+        AddressCase{addressOfLength(2049), false, "2,049 characters"},
+        AddressCase{repeated(u'x', 16u << 20), false, "16 MiB of junk"},
+        AddressCase{u"h.test/a\x01b", false, "a C0 control character"},
+        AddressCase{u"h.test/a\x7f", false, "DEL"},
+        AddressCase{u"h.test/a\x85", false, "a C1 control character"},
+        AddressCase{std::u16string(u"h.test/a\0b", 10), false, "a NUL"},
+        AddressCase{u"h.test/a b", false, "a blank"},
+        AddressCase{u"h.test/a\u00a0b", false, "a no-break space"},
+        AddressCase{u"h.test/\u202eexe.txt", false, "a direction override"},
+        AddressCase{u"h.test/\xd800x", false, "a lone surrogate"},
+        AddressCase{u"http://h.test/app", false, "a scheme"},
+        AddressCase{u"javascript:alert(1)", false, "another scheme, no slashes"},
+        AddressCase{u"user@h.test/app", false, "a user part"},
+        AddressCase{u"h.test/app@evil.test", false, "an @ anywhere"},
+        AddressCase{u"h.test\\evil.test/app", false, "a backslash"},
+        AddressCase{u"h.test?x=/app", false, "a query in the host part"},
+        AddressCase{u"h.test#/app", false, "a fragment in the host part"},
+        AddressCase{u"h_test/app", false, "an underscore in the host"},
+        AddressCase{u":8080/app", false, "no host"},
+        AddressCase{u"/app", false, "a path alone"},
+        AddressCase{u"h.test:/app", false, "an empty port"},
+        AddressCase{u"h.test:0/app", false, "port 0"},
+        AddressCase{u"h.test:65536/app", false, "a port over 65535"},
+        AddressCase{u"h.test:123456", false, "six digits"},
+        AddressCase{u"h.test:80a/app", false, "a port with a letter"},
+        AddressCase{u"h.test:80:81", false, "two ports"},
+        AddressCase{u"[::1", false, "an unclosed IPv6 literal"},
+        AddressCase{u"[h.test]", false, "a bracketed name"},
+        AddressCase{u"[::1]x", false, "junk after the IPv6 literal"}));
 
 } // namespace
 } // namespace talvo::login

@@ -7,16 +7,20 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
+#include <optional>
 #include <future>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/gui/SingleInstanceGuard.h"
+#include "platform/gui/SingleInstanceLock.h"
 
 namespace talvo::platform {
 namespace {
@@ -231,6 +235,168 @@ TEST_F(SingleInstanceGuardTest, AKilledInstanceIsReplacedByTheNextStart)
     ASSERT_TRUE(next.waitForReadyRead(5000));
     EXPECT_EQ(next.readLine().trimmed(), "primary");
     EXPECT_TRUE(next.waitForFinished(5000));
+}
+
+// The temp folder fallback, where other users can leave anything under our names.
+// Needs root to make files of another user's.
+class SharedTempFolderTest : public SingleInstanceGuardTest {
+protected:
+    static constexpr uid_t kStranger = 12345;
+
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "making another user's files needs root";
+        ASSERT_TRUE(scratch_.isValid());
+        const char* names[] = {"TMPDIR", "XDG_RUNTIME_DIR"};
+        for (int i = 0; i < 2; ++i) {
+            saved_[i] = qEnvironmentVariable(names[i]);
+            savedSet_[i] = qEnvironmentVariableIsSet(names[i]);
+        }
+        qputenv("TMPDIR", QFile::encodeName(scratch_.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+    }
+    void TearDown() override
+    {
+        const char* names[] = {"TMPDIR", "XDG_RUNTIME_DIR"};
+        for (int i = 0; i < 2; ++i) {
+            if (savedSet_[i])
+                qputenv(names[i], QFile::encodeName(saved_[i]));
+            else
+                qunsetenv(names[i]);
+        }
+    }
+
+    QString ours(int n) const
+    {
+        const QString base = scratch_.filePath(QStringLiteral("talvo-") + QString::number(::getuid()));
+        return n == 0 ? base : base + u'.' + QString::number(n);
+    }
+    static QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+    static bool makeFolder(const QString& path, mode_t mode, uid_t owner)
+    {
+        return ::mkdir(native(path).constData(), 0700) == 0 && ::chmod(native(path).constData(), mode) == 0
+               && ::chown(native(path).constData(), owner, owner) == 0;
+    }
+    static bool makeFile(const QString& path, const QByteArray& bytes, uid_t owner)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && (file.close(), true)
+               && ::chown(native(path).constData(), owner, owner) == 0;
+    }
+    // A listening socket at path, owned by owner; its descriptor, to see who connected.
+    static int makeListeningSocket(const QString& path, uid_t owner)
+    {
+        const QByteArray name = native(path);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (static_cast<std::size_t>(name.size()) >= sizeof address.sun_path)
+            return -1;
+        std::copy(name.begin(), name.end(), address.sun_path);
+        const int s = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(s, 4) != 0
+            || ::chown(name.constData(), owner, owner) != 0)
+            return -1;
+        return s;
+    }
+    static uid_t ownerOf(const QString& path)
+    {
+        struct stat info {};
+        return ::lstat(native(path).constData(), &info) == 0 ? info.st_uid : uid_t(-1);
+    }
+
+    // A later start through the per-user runtime folder, on a thread of its own.
+    std::future<bool> askFromAnotherDefaultStart()
+    {
+        return std::async(std::launch::async, [key = key_] {
+            SingleInstanceGuard later(key);
+            return !later.tryAcquire() && later.askRunningToActivate(3000);
+        });
+    }
+
+    QTemporaryDir scratch_;
+    QString saved_[2];
+    bool savedSet_[2] = {};
+};
+
+TEST_F(SharedTempFolderTest, OnlyAPrivateFolderOfOurOwnIsUsed)
+{
+    // The runtime folder counts only when it is ours alone.
+    const QString runtime = scratch_.filePath(QStringLiteral("runtime"));
+    ASSERT_TRUE(makeFolder(runtime, 0755, ::geteuid()));
+    qputenv("XDG_RUNTIME_DIR", native(runtime));
+    EXPECT_EQ(perUserRuntimeFolder(), ours(0)) << "a runtime folder others can enter";
+    ASSERT_TRUE(QDir(ours(0)).removeRecursively());
+    ASSERT_EQ(::chmod(native(runtime).constData(), 0700), 0);
+    ASSERT_EQ(::chown(native(runtime).constData(), kStranger, kStranger), 0);
+    EXPECT_EQ(perUserRuntimeFolder(), ours(0)) << "another user's runtime folder";
+    ASSERT_TRUE(QDir(ours(0)).removeRecursively());
+    ASSERT_EQ(::chown(native(runtime).constData(), ::geteuid(), ::getegid()), 0);
+    EXPECT_EQ(perUserRuntimeFolder(), runtime);
+    qunsetenv("XDG_RUNTIME_DIR");
+
+    // In the shared temp folder, every name someone else took is passed over.
+    ASSERT_TRUE(makeFolder(ours(0), 0700, kStranger));
+    ASSERT_TRUE(makeFolder(scratch_.filePath(QStringLiteral("elsewhere")), 0700, ::geteuid()));
+    ASSERT_EQ(::symlink(native(scratch_.filePath(QStringLiteral("elsewhere"))).constData(), native(ours(1)).constData()), 0);
+    ASSERT_TRUE(makeFolder(ours(2), 0770, ::geteuid()));
+    ASSERT_TRUE(makeFile(ours(3), "not a folder", ::geteuid()));
+    EXPECT_EQ(perUserRuntimeFolder(), ours(4));
+    struct stat info {};
+    ASSERT_EQ(::lstat(native(ours(4)).constData(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(perUserRuntimeFolder(), ours(4)) << "every start walks to the same one";
+    EXPECT_EQ(ownerOf(ours(0)), kStranger) << "another user's folder is left as it is";
+    EXPECT_TRUE(QDir(ours(0)).isEmpty());
+    EXPECT_TRUE(QDir(scratch_.filePath(QStringLiteral("elsewhere"))).isEmpty());
+
+    // The instances meet there: the first runs, the next finds it.
+    SingleInstanceGuard first(key_);
+    EXPECT_TRUE(first.lockPath().startsWith(ours(4) + u'/')) << first.lockPath().toStdString();
+    ASSERT_TRUE(first.tryAcquire());
+    QSignalSpy activations(&first, &SingleInstanceGuard::activationRequested);
+    std::future<bool> asked = askFromAnotherDefaultStart();
+    EXPECT_TRUE(activations.wait(2000));
+    EXPECT_TRUE(answerOf(asked));
+}
+
+TEST_F(SharedTempFolderTest, AnotherUsersLockOrSocketIsNeverUsed)
+{
+    ASSERT_TRUE(makeFolder(ours(0), 0700, ::geteuid()));
+    const QString names = ours(0) + QStringLiteral("/") + key_ + u'-' + QString::number(::getuid());
+    // Name pair 0: the lock is a link to a file of ours; pair 1: the lock is another user's;
+    // pair 2: another user's socket listens. Pair 3 is the first that is ours to use.
+    const QString target = scratch_.filePath(QStringLiteral("target"));
+    ASSERT_TRUE(makeFile(target, "keep", ::geteuid()));
+    ASSERT_EQ(::symlink(native(target).constData(), native(names + QStringLiteral(".lock")).constData()), 0);
+    ASSERT_TRUE(makeFile(names + QStringLiteral(".1.lock"), "theirs", kStranger));
+    const int stranger = makeListeningSocket(names + QStringLiteral(".2.sock"), kStranger);
+    ASSERT_GE(stranger, 0);
+
+    SingleInstanceGuard first(key_);
+    ASSERT_TRUE(first.tryAcquire()) << "we start normally";
+    EXPECT_EQ(first.lockPath(), names + QStringLiteral(".3.lock"));
+    EXPECT_EQ(first.serverName(), names + QStringLiteral(".3.sock"));
+
+    QSignalSpy activations(&first, &SingleInstanceGuard::activationRequested);
+    std::future<bool> asked = askFromAnotherDefaultStart();
+    EXPECT_TRUE(activations.wait(2000));
+    EXPECT_TRUE(answerOf(asked)) << "the next start still finds us";
+
+    // Nothing of theirs was touched, nor connected to.
+    EXPECT_EQ(::accept(stranger, nullptr, nullptr), -1);
+    EXPECT_TRUE(errno == EAGAIN || errno == EWOULDBLOCK);
+    ::close(stranger);
+    EXPECT_EQ(ownerOf(names + QStringLiteral(".1.lock")), kStranger);
+    EXPECT_EQ(ownerOf(names + QStringLiteral(".2.sock")), kStranger);
+    QFile theirs(names + QStringLiteral(".1.lock"));
+    ASSERT_TRUE(theirs.open(QIODevice::ReadOnly));
+    EXPECT_EQ(theirs.readAll(), "theirs");
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep");
 }
 
 } // namespace

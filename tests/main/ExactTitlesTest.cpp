@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +76,67 @@ TEST(ExactTitles, LongTitlesTheEngineCutsStillMatch)
     // A short report that merely begins the recorded text is another title.
     ExactTitles other;
     EXPECT_EQ(other.onReport(u"VB:EXIT", Texts{u"VB:EXITOK"}, false), (Texts{u"VB:EXIT", u"VB:EXITOK"}));
+}
+
+TEST(TitleLimits, ALongTitleIsCutButNeverInsideAPair)
+{
+    EXPECT_EQ(boundedTitle(std::u16string(kMaxTitleLength, u'a')).size(), kMaxTitleLength) << "at the limit: kept";
+    EXPECT_EQ(boundedTitle(std::u16string(kMaxTitleLength + 1, u'a')), std::u16string(kMaxTitleLength, u'a'));
+    EXPECT_EQ(boundedTitle(std::u16string(16u << 20, u'x')).size(), kMaxTitleLength);
+
+    // A pair across the cut goes whole.
+    std::u16string straddling(kMaxTitleLength - 1, u'a');
+    straddling += u"\U0001F600tail";
+    EXPECT_EQ(boundedTitle(straddling), std::u16string(kMaxTitleLength - 1, u'a'));
+    // A pair that ends at the cut stays whole.
+    std::u16string inside(kMaxTitleLength - 2, u'a');
+    inside += u"\U0001F600tail";
+    const std::u16string cut = boundedTitle(inside);
+    EXPECT_EQ(cut.size(), kMaxTitleLength);
+    EXPECT_EQ(cut.substr(cut.size() - 2), u"\U0001F600");
+}
+
+TEST(TitleLimits, OnlyTheNewestTitlesAreKept)
+{
+    Texts titles;
+    for (int i = 0; i < 300; ++i)
+        titles.push_back(u"t" + std::u16string(1, char16_t(u'0' + i % 10)) + std::u16string(i, u'.'));
+    titles.back() = std::u16string(kMaxTitleLength + 10, u'z');
+    const Texts before = titles;
+    boundTitles(titles);
+    ASSERT_EQ(titles.size(), kMaxQueuedTitles);
+    EXPECT_EQ(titles.front(), before[300 - kMaxQueuedTitles]) << "the oldest go";
+    EXPECT_EQ(titles[kMaxQueuedTitles - 2], before[298]);
+    EXPECT_EQ(titles.back(), std::u16string(kMaxTitleLength, u'z')) << "each one is bounded too";
+
+    Texts few{u"a", u"b"};
+    boundTitles(few);
+    EXPECT_EQ(few, (Texts{u"a", u"b"})) << "a short queue stays as it is";
+}
+
+TEST(TitleLimits, TheQueueDropsItsOldestEntriesBeyondTheLimit)
+{
+    // Entries holding several titles each, oldest first, as a watcher queues them.
+    std::deque<Texts> queue;
+    const auto count = [](const Texts& entry) { return entry.size(); };
+    for (int i = 0; i < 100; ++i)
+        queue.push_back(Texts(3, std::u16string(1, char16_t(u'A' + i % 26))));
+    dropOldestTitles(queue, count);
+    std::size_t total = 0;
+    for (const Texts& entry : queue)
+        total += entry.size();
+    EXPECT_EQ(queue.size(), 85u) << "85 entries of 3 titles fit in 256, 86 do not";
+    EXPECT_EQ(total, 255u);
+    EXPECT_EQ(queue.back(), Texts(3, u"V")) << "the newest stays";
+    EXPECT_EQ(queue.front(), Texts(3, std::u16string(1, char16_t(u'A' + 15 % 26))));
+
+    std::deque<Texts> small{Texts(4, u"x"), Texts(5, u"y")};
+    dropOldestTitles(small, count, 9);
+    EXPECT_EQ(small.size(), 2u) << "at the limit nothing goes";
+    dropOldestTitles(small, count, 8);
+    EXPECT_EQ(small, (std::deque<Texts>{Texts(5, u"y")}));
+    dropOldestTitles(small, count, 1);
+    EXPECT_EQ(small.size(), 1u) << "the newest entry always stays";
 }
 
 } // namespace
