@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "login/logic/HostPort.h"
 #include "net/RandomSequence.h"
 #include "net/ServerRequests.h"
 #include "net/xmlHttp.h"
@@ -140,18 +141,8 @@ bool isWellFormedAddress(std::u16string_view address)
                 return false;
         }
     }
-    if (!port.empty()) {
-        if (port.size() > 5)
-            return false;
-        unsigned value = 0;
-        for (char16_t c : port) {
-            if (c < u'0' || c > u'9')
-                return false;
-            value = value * 10 + (c - u'0');
-        }
-        if (value < 1 || value > 65535)
-            return false;
-    }
+    if (!port.empty() && !isValidPort(port))
+        return false;
     return true;
 }
 

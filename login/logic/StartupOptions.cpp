@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "login/logic/HostPort.h"
+
 namespace talvo::login {
 
 namespace {
@@ -10,19 +12,6 @@ bool isHostChar(char16_t c)
 {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
            || c == u'-' || c == u'.' || c == u'_';
-}
-
-bool isValidPort(std::u16string_view port)
-{
-    if (port.empty() || port.size() > 5)
-        return false;
-    long value = 0;
-    for (char16_t c : port) {
-        if (c < u'0' || c > u'9')
-            return false;
-        value = value * 10 + (c - u'0');
-    }
-    return value >= 1 && value <= 65535;
 }
 
 StartupOptions failure(std::u16string message)

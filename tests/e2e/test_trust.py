@@ -7,18 +7,48 @@ try what careless pages do: a burst of windows from one key press, a print view 
 itself, an alert loop.
 """
 
+import os
+import stat
 import time
 import unittest
 
 from harness import Session
-from test_browser import DIALOG_CAPTION, MAIN_TITLE, focus_page, open_tools, shot
+from test_browser import DIALOG_CAPTION, MAIN_TITLE, TOOLS, focus_page, shot
+from test_client import START_TIMEOUT
 
 TRUST = "/ui/common/trust.jsp"
 
 
-def open_trust(s):
+def fake_system_browser(s):
+    """An xdg-open first on PATH that notes each address it is given, and whether our
+    engine's variables came along; returns the client's environment and the notes' path."""
+    folder = os.path.join(s.scratch, "fake-bin")
+    os.makedirs(folder, exist_ok=True)
+    notes = os.path.join(s.scratch, "system-browser.log")
+    script = os.path.join(folder, "xdg-open")
+    with open(script, "w") as f:
+        f.write("#!/bin/sh\n"
+                f"printf '%s engine-variables=%s\\n' \"$1\" \"$(env | grep -c '^QTWEBENGINE_')\" >> '{notes}'\n")
+    os.chmod(script, os.stat(script).st_mode | stat.S_IXUSR)
+    return {"PATH": folder + os.pathsep + os.environ.get("PATH", "")}, notes
+
+
+def handed_over(notes):
+    try:
+        with open(notes) as f:
+            return [line.rstrip("\n") for line in f]
+    except FileNotFoundError:
+        return []
+
+
+def open_trust(s, env=None):
     """Signs in, keeps a remembered cookie of the application's, opens the trust page."""
-    qv, _ = open_tools(s)
+    qv = s.start("talvo-qv", env=env)
+    qv.diag("main window shown", START_TIMEOUT)
+    qv.diag("page command: LOGINOK", 40)
+    mark = s.server.mark()
+    s.server.push_action("home", "goto:" + TOOLS)
+    s.server.wait_report("loaded", 30, start=mark)
     mark = s.server.mark()
     s.server.push_action("tools", "remember")
     _, loaded = s.server.wait_report("loaded", 20, start=mark)
@@ -94,7 +124,8 @@ class WrittenPopup(unittest.TestCase):
 class ForeignNavigation(unittest.TestCase):
     def test_other_sites_go_to_the_system_browser_and_never_command(self):
         with Session("--auto-sign-in") as s:
-            qv = open_trust(s)
+            env, notes = fake_system_browser(s)
+            qv = open_trust(s, env)
             other = other_site(s)
             main = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
 
@@ -118,6 +149,13 @@ class ForeignNavigation(unittest.TestCase):
             qv.diag("popup blocked (no user gesture): " + other + "/site/foreign?via=script-again", 20, at)
             self.assertNotIn("/site/foreign?via=link", [t for t in s.server.requests()])
             self.assertFalse(any(t.startswith("/site/foreign?via=script") for t in s.server.requests()))
+            # The system browser got both, without our engine's variables.
+            deadline = time.monotonic() + 10
+            while len(handed_over(notes)) < 2 and time.monotonic() < deadline:
+                time.sleep(0.1)
+            self.assertEqual(handed_over(notes),
+                             [other + "/site/foreign?via=link engine-variables=0",
+                              other + "/site/foreign?via=script engine-variables=0"])
 
             # A redirect inside the application's navigation is followed; the status line
             # names the other site, and its VB:EXITOK title commands nothing.
@@ -144,7 +182,8 @@ class ForeignNavigation(unittest.TestCase):
 class PopupBurst(unittest.TestCase):
     def test_one_window_per_key_press(self):
         with Session("--auto-sign-in") as s:
-            qv = open_trust(s)
+            env, notes = fake_system_browser(s)
+            qv = open_trust(s, env)
             main = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
             for burst, opened in (("foreign", "main window popup: "), ("own", "popup opened: ")):
                 mark = s.server.mark()
@@ -161,6 +200,7 @@ class PopupBurst(unittest.TestCase):
                     shot(s, main, "popup-blocked-status")
                 time.sleep(1.1)
             self.assertEqual(len(s.desktop.find_windows("客户详情", pid=qv.pid)), 1)
+            self.assertEqual(len(handed_over(notes)), 1, handed_over(notes))
             self.assertTrue(qv.running())
 
 
