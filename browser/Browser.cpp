@@ -1,5 +1,7 @@
 #include "browser/Browser.h"
 
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -50,6 +52,15 @@ Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
     mainView_->setObjectName(QStringLiteral("WebBrowser1"));
     watch(mainView_);
     connect(mainView_->page(), &QWebEnginePage::urlChanged, this, &Browser::onMainUrl);
+    // A window opened only to fetch a file (a link with target="_blank" to an export, a PDF
+    // the viewer cannot show) would stay empty: the file goes to the save dialog instead.
+    connect(profile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {
+        for (PopupWindow* popup : popups())
+            if (download->page() == popup->scriptPage() && popup->view()->history()->count() == 0) {
+                qCInfo(lcWindows) << "popup closed: it only fetched a file";
+                QTimer::singleShot(0, popup, &QWidget::close);
+            }
+    });
     connect(downloads_, &Downloads::status, this, &Browser::statusMessage);
     connect(downloads_, &Downloads::ended, this, &Browser::statusFinished);
 }

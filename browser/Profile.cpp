@@ -56,6 +56,12 @@ QWebEngineProfile* profile()
     // write, as in a stand-alone browser. Reading stays refused (JavascriptCanPaste).
     settings->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
     settings->setAttribute(QWebEngineSettings::JavascriptCanPaste, false);
+    // PDF documents (a contract the application generates or serves) show in the engine's
+    // own viewer, which is a plugin of the engine's.
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, true);
+    settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
+    // A file dropped beside an upload zone must not replace the page and its half-filled form.
+    settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
     // No switching the engine's own error pages on and off per page: ours are decided here.
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
     qCInfo(lcWindows).noquote() << "browser profile: storage=" + profile->persistentStoragePath()

@@ -4,12 +4,14 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <httplib.h>
 
@@ -484,6 +486,37 @@ document.getElementById('clip').addEventListener('click', function () {
             });
     }
 
+    // A one-page contract, written out object by object with its byte offsets.
+    static std::string contractPdf()
+    {
+        const std::string text = "BT /F1 20 Tf 72 770 Td (Contract ZT-2026-0017) Tj ET\n"
+                                 "BT /F1 12 Tf 72 730 Td (Served by the application server) Tj ET";
+        const std::string objects[] = {
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+            "/Resources << /Font << /F1 5 0 R >> >> >>",
+            "<< /Length " + std::to_string(text.size()) + " >>\nstream\n" + text + "\nendstream",
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        };
+        std::string out = "%PDF-1.4\n";
+        std::vector<std::size_t> offsets;
+        for (std::size_t i = 0; i < std::size(objects); ++i) {
+            offsets.push_back(out.size());
+            out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const std::size_t xref = out.size();
+        out += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+        for (const std::size_t at : offsets) {
+            char line[32];
+            std::snprintf(line, sizeof line, "%010zu 00000 n \n", at);
+            out += line;
+        }
+        out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+               + std::to_string(xref) + "\n%%EOF\n";
+        return out;
+    }
+
     static std::string notFoundPage()
     {
         const auto page = webAsset("404.html");
@@ -567,6 +600,12 @@ document.getElementById('clip').addEventListener('click', function () {
         }
         if (path == "/demo/export")
             return exportCustomers(request, response);
+        if (path == "/demo/contract.pdf") {
+            response.set_header("Cache-Control", "no-store");
+            response.set_header("Content-Disposition", "inline; filename=\"contract.pdf\"");
+            response.set_content(contractPdf(), "application/pdf");
+            return;
+        }
         if (path == "/demo/redirect") {
             // As single sign-on does: the application sends the browser to another site.
             const std::string to = queryValue(receivedTarget(request), "to");

@@ -1,0 +1,79 @@
+"""End-to-end: what pages built with everyday front-end libraries do.
+
+A contract made in the page as a PDF and opened from a blob: address, one the server sends
+inline, and an export opened in a new window, against the demo web application.
+"""
+
+import time
+import unittest
+
+from harness import Session
+from test_browser import MAIN_TITLE, focus_page, open_tools, shot
+from test_client import read_ppm, rgb
+
+
+def shows_pdf_viewer(s, window, name, timeout=30):
+    """True once window shows the engine's PDF viewer: its dark tool bar over a white page."""
+    deadline = time.monotonic() + timeout
+    while True:
+        pixels = read_ppm(shot(s, window, name))
+        bar, page = rgb(pixels, 500, 20), rgb(pixels, 650, 400)
+        if max(bar) < 80 and min(page) > 240:
+            return True
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(1)
+
+
+class PdfDocuments(unittest.TestCase):
+    def test_generated_and_served_pdfs_show_in_the_viewer(self):
+        with Session("--auto-sign-in") as s:
+            qv, _ = open_tools(s)
+
+            # Made in the page and opened from a blob: address of the application's site. The
+            # viewer names the window after the document's own title, which it read from the PDF.
+            focus_page(s, qv)
+            at = len(qv.output.lines())
+            s.server.push_action("tools", "pdf")
+            _, opened = qv.diag("popup opened: ", 20, at)
+            self.assertTrue(opened.startswith("blob:" + s.server.url + "/"), opened)
+            viewer = s.desktop.find_windows("Contract ZT-2026-0042", pid=qv.pid, timeout=30)[0]
+            self.assertTrue(shows_pdf_viewer(s, viewer, "pdf-generated"))
+            s.desktop.close(viewer)
+
+            # Sent by the server inline, from a link with target="_blank".
+            focus_page(s, qv)
+            at = len(qv.output.lines())
+            s.server.push_action("tools", "click:pdf-link")
+            qv.diag("popup opened: " + s.server.url + "/demo/contract.pdf", 20, at)
+            viewer = s.desktop.find_windows("contract.pdf", pid=qv.pid, timeout=30)[0]
+            self.assertTrue(shows_pdf_viewer(s, viewer, "pdf-served"))
+            s.desktop.close(viewer)
+
+            # In the main window too, never as a download.
+            main = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
+            mark = s.server.mark()
+            s.server.push_action("tools", "goto:/demo/contract.pdf")
+            s.server.wait_request(lambda t: t == "/demo/contract.pdf", 20, "the contract", start=mark)
+            self.assertTrue(shows_pdf_viewer(s, main, "pdf-main-window"))
+            self.assertFalse([d for d in qv.diags() if d.startswith("download requested: ")])
+            self.assertTrue(qv.running())
+
+    def test_a_window_that_only_fetches_a_file_goes_away(self):
+        with Session("--auto-sign-in") as s:
+            qv, _ = open_tools(s)
+            focus_page(s, qv)
+            at = len(qv.output.lines())
+            s.server.push_action("tools", "click:export-window")
+            qv.diag("popup opened: " + s.server.url + "/demo/export", 20, at)
+            qv.diag("popup closed: it only fetched a file", 20, at)
+            s.desktop.find_windows("另存为", pid=qv.pid, timeout=20)
+            s.desktop.key("Escape")
+            qv.diag("download cancelled: ", 10, at)
+            self.assertEqual(s.desktop.find_windows_now("正在打开"), [])
+            self.assertEqual(s.desktop.find_windows_now("/demo/export"), [])
+            self.assertTrue(qv.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
