@@ -95,6 +95,7 @@ int main(int argc, char** argv)
     login.services().dropBrowserPage = [] { talvo::browser::warmup::dropPage(); };
     talvo::frmMain::instance().setLoginView(&login);
     talvo::frmMain::instance().setContactHost(serverHost);
+    talvo::frmMain::instance().setDevToolsAllowed(options.devTools);
     if (options.httpLimits) {
         const talvo::HttpLimits limits = *options.httpLimits;
         login.services().requests = talvo::login::xmlHttpRequests(limits);

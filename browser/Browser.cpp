@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "browser/BrowserView.h"
+#include "browser/DevToolsWindow.h"
 #include "browser/Downloads.h"
 #include "browser/PopupWindow.h"
 #include "browser/PrintPreview.h"
@@ -76,6 +77,31 @@ bool Browser::isApplication(const QUrl& url) const
 
 void Browser::setExternalOpener(ExternalOpener opener) { external_ = std::move(opener); }
 
+void Browser::setDevToolsAllowed(bool allowed)
+{
+    devToolsAllowed_ = allowed;
+    if (mainView_)
+        mainView_->setDevToolsAllowed(allowed);
+    for (PopupWindow* popup : popups())
+        popup->view()->setDevToolsAllowed(allowed);
+}
+
+void Browser::openDevTools(BrowserView* view)
+{
+    QWebEnginePage* page = view->page();
+    for (const auto& open : devTools_) {
+        if (open && open->inspected() == page) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    auto* window = new DevToolsWindow(page, profile());
+    devTools_.append(window);
+    window->show();
+    qCInfo(lcWindows) << "developer tools opened";
+}
+
 QList<PopupWindow*> Browser::popups() const
 {
     QList<PopupWindow*> open;
@@ -95,6 +121,9 @@ void Browser::closePopups()
 
 void Browser::shutDown()
 {
+    for (const auto& window : devTools_)
+        delete window.data();
+    devTools_.clear();
     delete print_;
     print_ = nullptr;
     for (PopupWindow* popup : popups())
@@ -117,6 +146,11 @@ void Browser::watch(BrowserView* view)
     connect(view, &BrowserView::printWanted, this, [this, view] {
         if (print_)
             print_->open(view);
+    });
+    view->setDevToolsAllowed(devToolsAllowed_);
+    connect(view, &BrowserView::devToolsWanted, this, [this, view] {
+        if (devToolsAllowed_)
+            openDevTools(view);
     });
 }
 

@@ -18,6 +18,7 @@ namespace talvo::browser {
 
 class BrowserPage;
 class BrowserView;
+class DevToolsWindow;
 class Downloads;
 class PopupWindow;
 class PrintPreview;
@@ -53,6 +54,8 @@ public:
     bool isApplication(const QUrl& url) const;
     // Opens addresses of other sites; by default nothing is opened.
     void setExternalOpener(ExternalOpener opener);
+    // F12 and the context menu open the engine's developer tools for their page.
+    void setDevToolsAllowed(bool allowed);
 
     // The popup windows open now.
     QList<PopupWindow*> popups() const;
@@ -82,6 +85,7 @@ private:
     void handOff(const QUrl& url, bool gesture, const char* what);
     void blocked(const QString& address, const char* why);
     void onMainUrl(const QUrl& url);
+    void openDevTools(BrowserView* view);
 
     QWidget* mainWindow_;
     QPointer<BrowserView> mainView_;
@@ -93,6 +97,8 @@ private:
     browserlogic::PopupLimits limits_;
     QElapsedTimer clock_;
     QString foreignHost_;
+    bool devToolsAllowed_ = false;
+    QList<QPointer<DevToolsWindow>> devTools_;
 };
 
 } // namespace talvo::browser

@@ -32,6 +32,7 @@ Key keyOf(const QKeyEvent& event)
     switch (event.key()) {
     case Qt::Key_F3: return Key::F3;
     case Qt::Key_F5: return Key::F5;
+    case Qt::Key_F12: return Key::F12;
     case Qt::Key_R: return Key::A_R;
     case Qt::Key_F: return Key::A_F;
     case Qt::Key_G: return Key::A_G;
@@ -46,11 +47,12 @@ Key keyOf(const QKeyEvent& event)
     }
 }
 
-BrowserAction actionOf(const QKeyEvent& event)
+BrowserAction actionOf(const QKeyEvent& event, bool devToolsAllowed)
 {
     const Qt::KeyboardModifiers mods = event.modifiers();
     return browserlogic::actionForKey({keyOf(event), mods.testFlag(Qt::ControlModifier), mods.testFlag(Qt::AltModifier),
-                                       mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::KeypadModifier)});
+                                       mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::KeypadModifier)},
+                                      devToolsAllowed);
 }
 
 const char* actionName(BrowserAction action)
@@ -66,6 +68,7 @@ const char* actionName(BrowserAction action)
     case BrowserAction::Back: return "back";
     case BrowserAction::Forward: return "forward";
     case BrowserAction::Print: return "print";
+    case BrowserAction::DevTools: return "developer tools";
     case BrowserAction::None: break;
     }
     return "none";
@@ -182,6 +185,9 @@ void BrowserView::perform(BrowserAction action)
     case BrowserAction::Print:
         emit printWanted();
         break;
+    case BrowserAction::DevTools:
+        emit devToolsWanted();
+        break;
     case BrowserAction::None:
         return;
     }
@@ -217,7 +223,7 @@ bool BrowserView::eventFilter(QObject* watched, QEvent* event)
     case QEvent::ShortcutOverride:
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        const BrowserAction action = actionOf(*key);
+        const BrowserAction action = actionOf(*key, devToolsAllowed_);
         if (action == BrowserAction::None)
             break;
         if (event->type() == QEvent::ShortcutOverride) {
@@ -269,6 +275,10 @@ void BrowserView::contextMenuEvent(QContextMenuEvent* event)
     menu->addSeparator();
     QAction* print = menu->addAction(QString::fromUtf16(u"打印…"));
     connect(print, &QAction::triggered, this, [this] { perform(BrowserAction::Print); });
+    if (devToolsAllowed_) {
+        QAction* tools = menu->addAction(QString::fromUtf16(u"开发者工具"));
+        connect(tools, &QAction::triggered, this, [this] { perform(BrowserAction::DevTools); });
+    }
     // Tidy the separators left over by removed entries.
     QAction* previous = nullptr;
     for (QAction* action : menu->actions()) {

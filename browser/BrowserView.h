@@ -34,9 +34,14 @@ public:
     // A zoom the window itself needs (to fit a small screen); the user's zoom multiplies it.
     void setBaseZoom(double factor);
 
+    // F12 and the context menu offer the developer tools (the program's --devtools).
+    void setDevToolsAllowed(bool allowed) { devToolsAllowed_ = allowed; }
+
 signals:
     // Ctrl+P or the context menu's print entry.
     void printWanted();
+    // F12 or the context menu's entry, when the developer tools are allowed.
+    void devToolsWanted();
 
 protected:
     bool event(QEvent* event) override;
@@ -52,6 +57,7 @@ private:
     FindBar* findBar_ = nullptr;
     PageRecovery* recovery_ = nullptr;
     double baseZoom_ = 1.0;
+    bool devToolsAllowed_ = false;
 };
 
 } // namespace talvo::browser

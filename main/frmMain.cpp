@@ -172,6 +172,7 @@ void frmMain::buildControls()
     // On the page the engine warmed up while the server was asked, if there is one.
     browser_ = new browser::Browser(this, browser::warmup::takePage());
     browser_->setExternalOpener([this](const QUrl& url) { opener_(url.toString().toStdU16String()); });
+    browser_->setDevToolsAllowed(devTools_);
     WebBrowser1 = browser_->mainView();
     // Download progress borrows the status bar; its own line comes back afterwards.
     connect(browser_, &browser::Browser::statusMessage, this, [this](const QString& text) {

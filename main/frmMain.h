@@ -87,6 +87,8 @@ public:
     void setProcessEnder(ProcessEnder ender);
     void setContactRequest(mainlogic::ContactRequest request);
     void setBrowserOpener(BrowserOpener opener);
+    // The browser's developer tools on F12 and in the context menu (the program's --devtools).
+    void setDevToolsAllowed(bool allowed) { devTools_ = allowed; }
 
     // The contact request for member as a job for another thread, made before the window
     // loads; the load then shows what it kept instead of asking again.
@@ -161,6 +163,7 @@ private:
     mainlogic::ContactRequest contactRequest_;
     mainlogic::ContactAhead contactAhead_;
     BrowserOpener opener_;
+    bool devTools_ = false;
 
     QWebEngineView* WebBrowser1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;

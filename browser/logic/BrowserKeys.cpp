@@ -2,7 +2,7 @@
 
 namespace talvo::browserlogic {
 
-BrowserAction actionForKey(const KeyPress& press)
+BrowserAction actionForKey(const KeyPress& press, bool devToolsAllowed)
 {
     const bool ctrlOnly = press.ctrl && !press.alt;
     const bool altOnly = press.alt && !press.ctrl && !press.shift;
@@ -36,6 +36,8 @@ BrowserAction actionForKey(const KeyPress& press)
         return altOnly ? BrowserAction::Back : BrowserAction::None;
     case Key::Right:
         return altOnly ? BrowserAction::Forward : BrowserAction::None;
+    case Key::F12:
+        return devToolsAllowed && plain && !press.shift ? BrowserAction::DevTools : BrowserAction::None;
     case Key::Other:
         break;
     }

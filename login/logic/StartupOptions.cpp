@@ -109,6 +109,11 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
             return options;
         }
 
+        if (arg == u"--devtools") {
+            options.devTools = true;
+            continue;
+        }
+
         std::u16string_view name = arg;
         std::optional<std::u16string> value;
         if (const auto eq = arg.find(u'='); arg.starts_with(u"--") && eq != std::u16string_view::npos) {
@@ -143,7 +148,7 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
 
 std::u16string usageText()
 {
-    return u"Usage: talvo [--server HOST[:PORT]] [--leave-url URL] [--timeouts R,C,S,RECV]\n"
+    return u"Usage: talvo [--server HOST[:PORT]] [--leave-url URL] [--timeouts R,C,S,RECV] [--devtools]\n"
            u"\n"
            u"The edition comes from the name the program is started under: a name holding\n"
            u"\"qv\", \"norvel\" or \"mesk\" starts that edition at once; any other name shows the\n"
@@ -154,6 +159,8 @@ std::u16string usageText()
            u"  --timeouts R,C,S,RECV server request limits in milliseconds for name\n"
            u"                        resolution, connect, send and receive (staging and\n"
            u"                        tests; default 1000,10000,10000,10000)\n"
+           u"  --devtools            let F12 and the page's context menu open the browser's\n"
+           u"                        developer tools (for the web application's developers)\n"
            u"  --help                show this text and exit\n"
            u"  --version             show the version and exit\n";
 }

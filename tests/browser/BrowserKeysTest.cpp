@@ -49,6 +49,17 @@ TEST(BrowserKeys, TypingAndEditingKeysStayWithThePage)
         EXPECT_EQ(actionForKey(KeyPress{key, true, true, false}), BrowserAction::None);
 }
 
+TEST(BrowserKeys, DeveloperToolsOnlyWhenAllowed)
+{
+    EXPECT_EQ(actionForKey(plain(Key::F12)), BrowserAction::None);
+    EXPECT_EQ(actionForKey(plain(Key::F12), false), BrowserAction::None);
+    EXPECT_EQ(actionForKey(plain(Key::F12), true), BrowserAction::DevTools);
+    EXPECT_EQ(actionForKey(ctrl(Key::F12), true), BrowserAction::None);
+    // The allowance opens nothing else.
+    EXPECT_EQ(actionForKey(plain(Key::F5), true), BrowserAction::Reload);
+    EXPECT_EQ(actionForKey(plain(Key::Other), true), BrowserAction::None);
+}
+
 TEST(BrowserKeys, MouseButtons)
 {
     EXPECT_EQ(actionForMouseButton(MouseButton::Back), BrowserAction::Back);

@@ -75,5 +75,47 @@ class PdfDocuments(unittest.TestCase):
             self.assertTrue(qv.running())
 
 
+def context_menu(s, qv):
+    """The entries of the page's context menu (opened with a right click, then closed)."""
+    window = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
+    x, y, _, _ = s.desktop.geometry(window)
+    at = len(qv.output.lines())
+    s.desktop.run("xdotool", "mousemove", str(x + 500), str(y + 680), "click", "3")
+    _, entries = qv.diag("context menu shown: ", 10, at)
+    s.desktop.key("Escape")
+    return entries.split(" | ")
+
+
+class DeveloperTools(unittest.TestCase):
+    def test_only_with_the_switch(self):
+        with Session("--auto-sign-in") as s:
+            qv, _ = open_tools(s)
+            focus_page(s, qv)
+            s.desktop.key("F12")
+            time.sleep(2)
+            self.assertNotIn("developer tools opened", qv.diags())
+            self.assertEqual(s.desktop.find_windows_now("开发者工具"), [])
+            self.assertNotIn("开发者工具", context_menu(s, qv))
+            main = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
+            s.desktop.close(main)
+            self.assertEqual(qv.wait_exit(30), 0)
+
+            qv, _ = open_tools(s, "--devtools")
+            self.assertIn("开发者工具", context_menu(s, qv))
+            focus_page(s, qv)
+            s.desktop.key("F12")
+            qv.diag("developer tools opened", 10)
+            tools = s.desktop.find_windows("开发者工具 - Zentarro 客户营销管理 - 浏览器功能", pid=qv.pid, timeout=20)[0]
+            time.sleep(3)
+            shot(s, tools, "developer-tools")
+            # Asked again, the same window comes forward.
+            focus_page(s, qv)
+            s.desktop.key("F12")
+            time.sleep(1)
+            self.assertEqual(qv.diags().count("developer tools opened"), 1)
+            self.assertEqual(len(s.desktop.find_windows("开发者工具", pid=qv.pid)), 1)
+            self.assertTrue(qv.running())
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -23,6 +23,14 @@ TEST(StartupOptions, AcceptedForms)
     EXPECT_EQ(parseStartupOptions({u"--server", u"[::1]:9000"}).serverHost, u"[::1]:9000");
     EXPECT_EQ(parseStartupOptions({u"--server", u"a", u"--server", u"b"}).serverHost, u"b");
 
+    // Developer tools only when asked for, anywhere on the line; they take no value.
+    EXPECT_FALSE(parseStartupOptions({u"--server", u"h"}).devTools);
+    o = parseStartupOptions({u"--server", u"h", u"--devtools"});
+    EXPECT_EQ(o.action, Action::Run);
+    EXPECT_TRUE(o.devTools);
+    EXPECT_EQ(o.serverHost, u"h");
+    EXPECT_TRUE(parseStartupOptions({u"--devtools", u"--server=h"}).devTools);
+
     EXPECT_EQ(parseStartupOptions({u"--help"}).action, Action::Help);
     EXPECT_EQ(parseStartupOptions({u"--version"}).action, Action::Version);
     EXPECT_EQ(parseStartupOptions({u"--server", u"h", u"--help", u"--bogus"}).action, Action::Help);
@@ -57,6 +65,8 @@ TEST(StartupOptions, RejectedForms)
         {u"--timeouts", u"1,2,3,600001"},
         {u"--timeouts", u"1,2,3,-4"},
         {u"--timeouts", u"1, 2,3,4"},
+        {u"--devtools=1"},
+        {u"--devtool"},
     };
     for (const auto& args : rejected) {
         const StartupOptions o = parseStartupOptions(args);
