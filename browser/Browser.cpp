@@ -10,6 +10,7 @@
 #include "browser/BrowserView.h"
 #include "browser/DevToolsWindow.h"
 #include "browser/Downloads.h"
+#include "browser/FramePrint.h"
 #include "browser/PopupWindow.h"
 #include "browser/PrintPreview.h"
 #include "browser/Profile.h"
@@ -47,7 +48,7 @@ Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
       mainView_(preparedPage ? new BrowserView(preparedPage, mainWindow)
                              : new BrowserView(BrowserPage::Role::Main, mainWindow)),
       downloads_(new Downloads(profile(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
-      print_(new PrintPreview(this))
+      print_(new PrintPreview(this)), framePrint_(new FramePrint(print_, this))
 {
     clock_.start();
     mainView_->setObjectName(QStringLiteral("WebBrowser1"));
@@ -138,10 +139,11 @@ void Browser::watch(BrowserView* view)
     BrowserPage* page = view->browserPage();
     page->setGuard(this);
     connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
+    FramePrint::prepare(page);
     connect(view, &QWebEngineView::printRequested, this, [this, view] {
         qCInfo(lcWindows) << "print requested by the page";
         if (print_)
-            print_->open(view);
+            framePrint_->print(view);
     });
     connect(view, &BrowserView::printWanted, this, [this, view] {
         if (print_)
@@ -271,7 +273,13 @@ void Browser::showPopup(PopupWindow* popup, const QString& address)
         if (print_)
             print_->open(popup->view());
     });
-    // A print preview holds the window: a page that closes itself after print() waits.
+    // A print preview holds the window: a page that closes itself after print() waits,
+    // from the request on, while the preview is made ready.
+    connect(popup->view(), &QWebEngineView::printRequested, popup, &PopupWindow::hold);
+    connect(framePrint_, &FramePrint::attempted, popup, [popup](QWidget* window) {
+        if (window == popup)
+            popup->release();
+    });
     connect(print_, &PrintPreview::opened, popup, [popup](QWidget* window) {
         if (window == popup)
             popup->hold();

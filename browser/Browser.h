@@ -20,6 +20,7 @@ class BrowserPage;
 class BrowserView;
 class DevToolsWindow;
 class Downloads;
+class FramePrint;
 class PopupWindow;
 class PrintPreview;
 
@@ -93,6 +94,7 @@ private:
     ExternalOpener external_;
     Downloads* downloads_;
     PrintPreview* print_;
+    FramePrint* framePrint_;
     QList<QPointer<PopupWindow>> popups_;
     browserlogic::PopupLimits limits_;
     QElapsedTimer clock_;

@@ -26,14 +26,20 @@ QWidget* PrintPreview::window() const { return dialog_ ? window_.data() : nullpt
 
 void PrintPreview::open(QWebEngineView* view)
 {
+    if (view)
+        open(view, view->window(), view->title());
+}
+
+void PrintPreview::open(QWebEngineView* view, QWidget* window, const QString& documentName)
+{
     if (dialog_ || !view) {
         qCInfo(lcWindows) << "print preview already open";
         return;
     }
     view_ = view;
-    window_ = view->window();
+    window_ = window;
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-    printer->setDocName(view->title());
+    printer->setDocName(documentName);
     auto* dialog = new QPrintPreviewDialog(printer.get(), window_);
     dialog_ = dialog;
     // The printer lives as long as the dialog that paints on it, whoever deletes it.
@@ -47,7 +53,7 @@ void PrintPreview::open(QWebEngineView* view)
         dialog_ = nullptr;
         emit closed(window_);
     });
-    qCInfo(lcWindows) << "print preview opened";
+    qCInfo(lcWindows).noquote() << "print preview opened: " + documentName;
     // Before the preview paints: painting waits for the engine, and the page's script
     // (a print view that closes itself) goes on meanwhile.
     emit opened(window_);

@@ -21,6 +21,8 @@ public:
     ~PrintPreview() override;
 
     void open(QWebEngineView* view);
+    // Prints view's page for window (view may be one of ours that is never shown).
+    void open(QWebEngineView* view, QWidget* window, const QString& documentName);
     // The window whose page is being previewed, or nullptr.
     QWidget* window() const;
 

@@ -75,6 +75,38 @@ class PdfDocuments(unittest.TestCase):
             self.assertTrue(qv.running())
 
 
+class FramePrinting(unittest.TestCase):
+    def test_a_frame_prints_its_own_document(self):
+        with Session("--auto-sign-in") as s:
+            qv, _ = open_tools(s)
+            for action, title in (("printorder", "订单 SO-2026-0117"), ("printreceipt", "收据 R-0042")):
+                mark = s.server.mark()
+                at = len(qv.output.lines())
+                s.server.push_action("tools", action)
+                qv.diag("print of a frame: " + title, 20, at)
+                qv.diag("print preview opened: " + title, 20, at)
+                preview = s.desktop.find_windows("打印预览", pid=qv.pid, timeout=20)[0]
+                qv.diag("print rendered", 30, at)
+                if action == "printorder":
+                    # The page went on at once; the preview waits for the user.
+                    self.assertEqual(s.server.wait_report("printorder", 10, start=mark)[1], "returned")
+                time.sleep(1)
+                shot(s, preview, "print-frame-" + action)
+                s.desktop.run("xdotool", "windowraise", str(preview))
+                s.desktop.key("Escape")
+                qv.diag("print preview closed", 10, at)
+            # The page itself still prints whole.
+            at = len(qv.output.lines())
+            s.server.push_action("tools", "print")
+            qv.diag("print preview opened: Zentarro 客户营销管理 - 浏览器功能", 20, at)
+            self.assertNotIn("print of a frame", "\n".join(qv.diags()[-5:]))
+            s.desktop.find_windows("打印预览", pid=qv.pid, timeout=20)
+            qv.diag("print rendered", 30, at)
+            s.desktop.key("Escape")
+            qv.diag("print preview closed", 10, at)
+            self.assertTrue(qv.running())
+
+
 def context_menu(s, qv):
     """The entries of the page's context menu (opened with a right click, then closed)."""
     window = s.desktop.find_windows(MAIN_TITLE, pid=qv.pid)[0]
