@@ -3,7 +3,11 @@
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineView>
 
+#include "browser/BrowserPage.h"
+#include "browser/DesktopNotifications.h"
 #include "browser/FullScreenWindow.h"
+#include "browser/SiteGuard.h"
+#include "browser/logic/NotificationBook.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
@@ -45,10 +49,44 @@ PagePermissions::~PagePermissions()
 
 void PagePermissions::onFeature(const QUrl& origin, QWebEnginePage::Feature feature)
 {
+    if (feature == QWebEnginePage::Notifications)
+        return onNotifications(origin);
     // Nothing the application needs, and a question would be a dialog of the browser's own.
     qCInfo(lcWindows).noquote() << QStringLiteral("permission denied: %1 for %2")
                                        .arg(QLatin1String(featureName(feature)), origin.toString());
     view_->page()->setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
+}
+
+void PagePermissions::onNotifications(const QUrl& origin)
+{
+    // The application's own site may notify the desktop, without a question; when no
+    // notification service answers, a refusal gives the page its onerror instead of silence.
+    auto* page = qobject_cast<BrowserPage*>(view_->page());
+    const SiteGuard* guard = page ? page->guard() : nullptr;
+    DesktopNotifications* desktop = DesktopNotifications::current();
+    const std::u16string application = guard ? guard->applicationAddress().toString().toStdU16String() : u"";
+    const std::u16string site = origin.toString().toStdU16String();
+    using browserlogic::NotificationGrant;
+    if (!desktop || browserlogic::decideNotificationGrant(application, site, true) != NotificationGrant::Granted) {
+        qCInfo(lcWindows).noquote() << "permission denied: notifications for " + origin.toString();
+        view_->page()->setFeaturePermission(origin, QWebEnginePage::Notifications,
+                                            QWebEnginePage::PermissionDeniedByUser);
+        return;
+    }
+    // The answer comes later; the page may be gone by then.
+    QPointer<QWebEnginePage> asking = view_->page();
+    desktop->whenAvailable(this, [asking, origin, application, site](bool available) {
+        if (!asking)
+            return;
+        const NotificationGrant grant = browserlogic::decideNotificationGrant(application, site, available);
+        qCInfo(lcWindows).noquote() << (grant == NotificationGrant::Granted
+                                            ? QStringLiteral("permission granted: notifications for ")
+                                            : QStringLiteral("permission denied: notifications (no service) for "))
+                + origin.toString();
+        asking->setFeaturePermission(origin, QWebEnginePage::Notifications,
+                                     grant == NotificationGrant::Granted ? QWebEnginePage::PermissionGrantedByUser
+                                                                         : QWebEnginePage::PermissionDeniedByUser);
+    });
 }
 
 void PagePermissions::onFullScreen(QWebEngineFullScreenRequest request)

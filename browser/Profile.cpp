@@ -45,6 +45,11 @@ QWebEngineProfile* profile()
     profile->setPersistentCookiesPolicy(QWebEngineProfile::AllowPersistentCookies);
     profile->setSpellCheckEnabled(false);
     profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh;q=0.9"));
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Permissions are ours to decide each session (as 6.4 does): never one kept on disk
+    // from a time the notification service was missing.
+    profile->setPersistentPermissionsPolicy(QWebEngineProfile::PersistentPermissionsPolicy::StoreInMemory);
+#endif
 
     QWebEngineSettings* settings = profile->settings();
     // Our popup windows take what a page opens; the page's own print view and the like

@@ -8,7 +8,8 @@ namespace talvo::browser {
 class BrowserPage;
 
 // Keeps pages of other sites from acting as the application: decides where a page's top
-// frame may go and counts the user's gestures. The browser implements it for its pages.
+// frame may go, counts the user's gestures and tells the application's site. The browser
+// implements it for its pages.
 class SiteGuard {
 public:
     virtual ~SiteGuard() = default;
@@ -17,6 +18,8 @@ public:
     virtual bool allowNavigation(BrowserPage& page, const QUrl& target, QWebEnginePage::NavigationType type) = 0;
     // A key or mouse press in one of our views.
     virtual void noteUserInput() = 0;
+    // The web application's address (empty until it is known): its site is the application.
+    virtual const QUrl& applicationAddress() const = 0;
 };
 
 } // namespace talvo::browser

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "browser/Browser.h"
+#include "browser/DesktopNotifications.h"
 #include "browser/BrowserView.h"
 #include "browser/RequestWait.h"
 #include "browser/WarmUp.h"
@@ -181,6 +182,10 @@ void frmMain::buildControls()
     });
     connect(browser_, &browser::Browser::statusFinished, this, [this] { statusRestore_.start(); });
     connect(browser_, &browser::Browser::foreignSiteChanged, this, &frmMain::onForeignSite);
+    // The application's notifications go to the desktop; the browser decides the site.
+    new browser::DesktopNotifications(this, [browser = QPointer<browser::Browser>(browser_)](const QUrl& origin) {
+        return browser && browser->isApplication(origin);
+    });
     statusRestore_.setSingleShot(true);
     statusRestore_.setInterval(kStatusNoticeMs);
     connect(&statusRestore_, &QTimer::timeout, this,
@@ -604,11 +609,24 @@ void frmMain::setDocumentTitle(std::u16string_view title)
 void frmMain::commandReceived(std::u16string_view command)
 {
     qCInfo(lcWindows).noquote() << "page command: " + fromView(command);
+    // Once the page is a chat, each of its commands may be a message the user should see.
+    if (isChat)
+        askAttention();
 }
 
 void frmMain::chatFlagSet()
 {
     qCInfo(lcWindows) << "chat flag set";
+    askAttention();
+}
+
+void frmMain::askAttention()
+{
+    // The window manager's urgency hint stays until the user activates the window.
+    if (isActiveWindow() || !isVisible())
+        return;
+    QApplication::alert(this);
+    qCInfo(lcWindows) << "window asks for attention: chat";
 }
 
 } // namespace talvo

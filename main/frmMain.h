@@ -119,6 +119,7 @@ private:
     void setDocumentTitle(std::u16string_view title) override;
     void commandReceived(std::u16string_view command) override;
     void chatFlagSet() override;
+    void askAttention();
     std::u16string getContactInfo(const std::u16string& member);
 
     QSize outerSize() const;
