@@ -252,8 +252,10 @@ class FileDrops(unittest.TestCase):
             mark = s.server.mark()
             at = len(qv.output.lines())
             code, out = self.drag(s, bx, by, plan)
-            self.assertIn(code, (0, 5), out)
-            self.assertNotIn("finished accepted=1", out)
+            # The engine takes the drag over the whole page (it decides later what a drop
+            # means), so the handshake ends either way; what counts is that the page stays.
+            self.assertEqual(code, 0, out)
+            self.assertIn("requests=", out)
             time.sleep(2)
             self.assertEqual(ask_page(s, "field", "field"), load_id + ":Huaxin order 42")
             after = requests_since(s, mark)
