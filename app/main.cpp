@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/Accessibility.h"
 #include "browser/Language.h"
 #include "browser/Profile.h"
 #include "browser/ProxySetup.h"
@@ -71,6 +72,7 @@ int main(int argc, char** argv)
         std::fputs("talvo: running as root, browser sandbox disabled\n", stderr);
     }
     talvo::browser::useEnvironmentProxies();
+    talvo::browser::exposePagesToScreenReaders();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));

@@ -680,6 +680,8 @@ document.getElementById('clip').addEventListener('click', function () {
             return;
         if (path == "/ui/common/chat.jsp" && servePage("chat.html", request, response))
             return;
+        if (path == "/ui/common/upload.jsp" && servePage("upload.html", request, response))
+            return;
         if (path == "/ui/common/printclose.jsp" && servePage("printclose.html", request, response))
             return;
         // Pages of "another site": the tests reach them under a second host name.
