@@ -356,7 +356,15 @@ class Desktop:
         self.run(XCLOSE, str(window))
 
     def screenshot(self, window, path):
-        self.run("import", "-window", str(window), "-depth", "8", path, timeout=30)
+        # On a loaded machine import now and then never returns from the X server (seen
+        # with the client idle and answering); a second import goes through.
+        for attempt in (1, 2):
+            try:
+                self.run("import", "-window", str(window), "-depth", "8", path, timeout=20)
+                return path
+            except subprocess.TimeoutExpired:
+                if attempt == 2:
+                    raise
         return path
 
     def frame(self, window):
