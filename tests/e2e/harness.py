@@ -356,15 +356,17 @@ class Desktop:
         self.run(XCLOSE, str(window))
 
     def screenshot(self, window, path):
-        # On a loaded machine import now and then never returns from the X server (seen
-        # with the client idle and answering); a second import goes through.
-        for attempt in (1, 2):
-            try:
-                self.run("import", "-window", str(window), "-depth", "8", path, timeout=20)
-                return path
-            except subprocess.TimeoutExpired:
-                if attempt == 2:
-                    raise
+        try:
+            self.run("import", "-window", str(window), "-depth", "8", path, timeout=15)
+        except subprocess.TimeoutExpired:
+            # import reading a window of a popup showing an inert copy of a written document
+            # now and then never returns (Qt 6.8 always); the screen itself can be read, so
+            # take the window's rectangle from it, the window raised on top.
+            x, y, width, height = self.geometry(window)
+            self.run("xdotool", "windowraise", str(window))
+            time.sleep(0.5)
+            self.run("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage",
+                     "-depth", "8", path, timeout=30)
         return path
 
     def frame(self, window):
