@@ -241,7 +241,9 @@ void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& addr
     const QSize size = request.requestedGeometry().size();
     const QString shown = address.isEmpty() ? QStringLiteral("about:blank") : address;
     if (!address.isEmpty() && url.scheme() != QLatin1String("about")) {
-        showPopup(new PopupWindow(page, size, mainWindow_), shown);
+        auto* popup = new PopupWindow(page, size, mainWindow_);
+        adoptPopup(popup);
+        showPopup(popup, shown);
         return;
     }
     // The document of window.open("") has its creator's origin: the frame that asked, which
@@ -260,11 +262,15 @@ void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& addr
                                 return;
                             }
                             qCInfo(lcWindows).noquote() << "popup written by its opener: " + site;
-                            showPopup(PopupWindow::forWrittenDocument(written, size, mainWindow_), shown);
+                            auto* popup = PopupWindow::forWrittenDocument(written, QUrl(site + QLatin1Char('/')), size,
+                                                                          mainWindow_);
+                            adoptPopup(popup);
+                            connect(popup, &PopupWindow::ready, this, [this, popup, shown] { showPopup(popup, shown); },
+                                    Qt::SingleShotConnection);
                         });
 }
 
-void Browser::showPopup(PopupWindow* popup, const QString& address)
+void Browser::adoptPopup(PopupWindow* popup)
 {
     popups_.append(popup);
     watch(popup->view());
@@ -288,6 +294,10 @@ void Browser::showPopup(PopupWindow* popup, const QString& address)
         if (window == popup)
             popup->release();
     });
+}
+
+void Browser::showPopup(PopupWindow* popup, const QString& address)
+{
     popup->show();
     qCInfo(lcWindows).noquote() << QStringLiteral("popup opened: %1 (%2x%3)").arg(address).arg(popup->width()).arg(popup->height());
 }

@@ -82,6 +82,8 @@ private:
     void watch(BrowserView* view);
     void onNewWindow(QWebEngineNewWindowRequest& request);
     void openPopup(QWebEngineNewWindowRequest& request, const QString& address);
+    // A popup becomes ours (counted, watched, closed with the rest), then is shown.
+    void adoptPopup(PopupWindow* popup);
     void showPopup(PopupWindow* popup, const QString& address);
     void handOff(const QUrl& url, bool gesture, const char* what);
     void blocked(const QString& address, const char* why);

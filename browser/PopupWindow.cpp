@@ -22,12 +22,16 @@ PopupWindow::PopupWindow(BrowserPage* page, const QSize& requested, QWidget* cen
 {
 }
 
-PopupWindow* PopupWindow::forWrittenDocument(BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn)
+PopupWindow* PopupWindow::forWrittenDocument(BrowserPage* scriptPage, const QUrl& origin, const QSize& requested,
+                                             QWidget* centreOn)
 {
     auto* shown = new BrowserPage(BrowserPage::Role::Popup, nullptr);
     // The copy is only to look at: its script already ran, once, in the written page.
     shown->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    return new PopupWindow(shown, scriptPage, requested, centreOn);
+    auto* popup = new PopupWindow(shown, scriptPage, requested, centreOn);
+    // An empty document of the written one's site, ready before the window shows.
+    popup->view_->setHtml(QStringLiteral("<!DOCTYPE html><html><head></head><body></body></html>"), origin);
+    return popup;
 }
 
 PopupWindow::PopupWindow(BrowserPage* page, BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn)
@@ -71,6 +75,7 @@ PopupWindow::PopupWindow(BrowserPage* page, BrowserPage* scriptPage, const QSize
             if (shellReady_ || !written_)
                 return;
             shellReady_ = true;
+            emit ready();
             if (!pendingCopy_.isNull())
                 showCopy(std::exchange(pendingCopy_, QString()));
         });
@@ -140,13 +145,9 @@ void PopupWindow::copyDocument()
             const QVariantList parts = result.toList();
             if (!self || !self->written_ || parts.size() != 2)
                 return;
+            self->copyBase_ = parts.at(0).toString();
             const QString html = parts.at(1).toString();
             if (!self->shellReady_) {
-                // An empty document of the written one's address, so that its relative
-                // addresses (styles, pictures) resolve as they did there.
-                if (self->pendingCopy_.isNull())
-                    self->view_->setHtml(QStringLiteral("<!DOCTYPE html><html><head></head><body></body></html>"),
-                                         QUrl(parts.at(0).toString()));
                 self->pendingCopy_ = html;
                 return;
             }
@@ -158,11 +159,16 @@ void PopupWindow::showCopy(const QString& html)
 {
     // Parsed apart and moved in: none of its scripts runs, and any size goes.
     const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact));
+    // Its relative addresses (styles, pictures) resolve against the written document's base,
+    // as they did there.
+    const QString base = QString::fromUtf8(QJsonDocument(QJsonArray{copyBase_}).toJson(QJsonDocument::Compact));
     view_->page()->runJavaScript(
-        QStringLiteral("(function (h) { var d = new DOMParser().parseFromString(h, 'text/html');"
+        QStringLiteral("(function (h, b) { var d = new DOMParser().parseFromString(h, 'text/html');"
+                       " if (b && d.head && !d.querySelector('base')) {"
+                       "   var e = d.createElement('base'); e.href = b; d.head.insertBefore(e, d.head.firstChild); }"
                        " document.replaceChild(document.adoptNode(d.documentElement), document.documentElement);"
-                       " })(%1[0]);")
-            .arg(literal),
+                       " })(%1[0], %2[0]);")
+            .arg(literal, base),
         QWebEngineScript::ApplicationWorld);
     qCInfo(lcWindows).noquote() << QStringLiteral("popup document copied: %1 characters").arg(html.size());
 }

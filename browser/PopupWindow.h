@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
 class QStatusBar;
@@ -28,7 +29,10 @@ public:
     // document, so it stays in scriptPage, never shown, where its script runs once with
     // its true origin; the view shows a copy of it with scripting off, taken again
     // whenever the document changes. Sent on to a real address, the view goes there.
-    static PopupWindow* forWrittenDocument(BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn);
+    // origin: the written document's site, where the copy lives. ready() comes once the view
+    // can show it; shown before, the window would be made anew under the user's eyes.
+    static PopupWindow* forWrittenDocument(BrowserPage* scriptPage, const QUrl& origin, const QSize& requested,
+                                           QWidget* centreOn);
 
     BrowserView* view() const { return view_; }
     // The page the opener's script works on: the shown one, or the written document's.
@@ -43,6 +47,8 @@ public:
 signals:
     // The written document asked to print; the view holds its copy.
     void printRequested();
+    // A written document's window can be shown.
+    void ready();
 
 private:
     PopupWindow(BrowserPage* shown, BrowserPage* scriptPage, const QSize& requested, QWidget* centreOn);
@@ -57,6 +63,7 @@ private:
     QTimer* copyTimer_ = nullptr;
     bool shellReady_ = false;
     QString pendingCopy_;
+    QString copyBase_;
     int holds_ = 0;
     bool closeAsked_ = false;
 };

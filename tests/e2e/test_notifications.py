@@ -115,6 +115,8 @@ def other_window(s):
     window = s.desktop.find_windows(OTHER_PROGRAM, timeout=15)[0]
     s.desktop.run("xdotool", "windowactivate", "--sync", str(window))
     until(lambda: active_window(s) == window, 10, "xmessage did not become active")
+    # The window manager has switched; give the client the moment it takes to hear of it.
+    time.sleep(1)
     return proc, window
 
 
