@@ -1,8 +1,6 @@
 #include "browser/FramePrint.h"
 
-#include <QJsonArray>
 #include <QScopeGuard>
-#include <QJsonDocument>
 #include <QTimer>
 #include <QVariantMap>
 #include <QWebEnginePage>
@@ -11,6 +9,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "browser/InertCopy.h"
 #include "browser/PrintPreview.h"
 #include "browser/Profile.h"
 #include "platform/gui/Diagnostics.h"
@@ -123,16 +122,10 @@ void FramePrint::printDocument(QWebEngineView* view, const QString& html, const 
     copy->resize(800, 600);
     copy->show();
     connect(view, &QObject::destroyed, copy, &QObject::deleteLater);
-    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact));
     QPointer<QWebEngineView> origin(view);
-    connect(page, &QWebEnginePage::loadFinished, copy, [this, copy, page, literal, origin, title] {
-        // Parsed apart and moved in: none of its scripts runs, and any size goes.
+    connect(page, &QWebEnginePage::loadFinished, copy, [this, copy, page, html, origin, title] {
         page->runJavaScript(
-            QStringLiteral("(function (h) { var d = new DOMParser().parseFromString(h, 'text/html');"
-                           " document.replaceChild(document.adoptNode(d.documentElement), document.documentElement);"
-                           " })(%1[0]);")
-                .arg(literal),
-            QWebEngineScript::ApplicationWorld, [this, copy, origin, title](const QVariant&) {
+            inertCopyScript(html), QWebEngineScript::ApplicationWorld, [this, copy, origin, title](const QVariant&) {
                 if (!preview_ || !origin) {
                     copy->deleteLater();
                     return;

@@ -1,18 +1,17 @@
 #include "browser/PopupWindow.h"
 
 #include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 
 #include <utility>
-#include <QScreen>
-#include <QStatusBar>
-#include <QVBoxLayout>
 
 #include "browser/BrowserView.h"
+#include "browser/InertCopy.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
@@ -157,19 +156,9 @@ void PopupWindow::copyDocument()
 
 void PopupWindow::showCopy(const QString& html)
 {
-    // Parsed apart and moved in: none of its scripts runs, and any size goes.
-    const QString literal = QString::fromUtf8(QJsonDocument(QJsonArray{html}).toJson(QJsonDocument::Compact));
     // Its relative addresses (styles, pictures) resolve against the written document's base,
     // as they did there.
-    const QString base = QString::fromUtf8(QJsonDocument(QJsonArray{copyBase_}).toJson(QJsonDocument::Compact));
-    view_->page()->runJavaScript(
-        QStringLiteral("(function (h, b) { var d = new DOMParser().parseFromString(h, 'text/html');"
-                       " if (b && d.head && !d.querySelector('base')) {"
-                       "   var e = d.createElement('base'); e.href = b; d.head.insertBefore(e, d.head.firstChild); }"
-                       " document.replaceChild(document.adoptNode(d.documentElement), document.documentElement);"
-                       " })(%1[0], %2[0]);")
-            .arg(literal, base),
-        QWebEngineScript::ApplicationWorld);
+    view_->page()->runJavaScript(inertCopyScript(html, copyBase_), QWebEngineScript::ApplicationWorld);
     qCInfo(lcWindows).noquote() << QStringLiteral("popup document copied: %1 characters").arg(html.size());
 }
 

@@ -249,7 +249,10 @@ class ChatAttention(unittest.TestCase):
                 until(lambda: not wants_attention(s, main), 10, "urgency stayed after activation")
 
                 # Once it is a chat, later commands ask again while another window is active.
-                s.desktop.run("xdotool", "windowactivate", "--sync", str(xmessage_window(s, xmessage)))
+                other = xmessage_window(s, xmessage)
+                s.desktop.run("xdotool", "windowactivate", "--sync", str(other))
+                until(lambda: active_window(s) == other, 10, "xmessage did not become active again")
+                time.sleep(1)
                 s.server.push_title("VB:IMPPHONE")
                 at, _ = qv.diag("page command: IMPPHONE", 20, at)
                 qv.diag("window asks for attention: chat", 5, at)
