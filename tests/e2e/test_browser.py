@@ -34,15 +34,22 @@ def shot(s, window, name):
     return path
 
 
-def open_tools(s, *args):
-    """Starts talvo-qv, lets the demo sign in and opens the features page; returns the
-    client and what the page reported on loading."""
-    qv = s.start("talvo-qv", *args)
+def open_page(s, path, *args, env=None):
+    """Starts talvo-qv, lets the demo sign in and opens the demo page at path; returns the
+    client, the server's log position before the page was asked for, and what the page
+    reported on loading."""
+    qv = s.start("talvo-qv", *args, env=env)
     qv.diag("main window shown", START_TIMEOUT)
     qv.diag("page command: LOGINOK", 40)
     mark = s.server.mark()
-    s.server.push_action("home", "goto:" + TOOLS)
+    s.server.push_action("home", "goto:" + path)
     _, loaded = s.server.wait_report("loaded", 30, start=mark)
+    return qv, mark, loaded
+
+
+def open_tools(s, *args):
+    """The features page; returns the client and what the page reported on loading."""
+    qv, _, loaded = open_page(s, TOOLS, *args)
     return qv, loaded
 
 

@@ -13,7 +13,7 @@ import time
 import unittest
 
 from harness import Process, Session
-from test_browser import MAIN_TITLE
+from test_browser import MAIN_TITLE, open_page
 from test_client import START_TIMEOUT
 from test_trust import other_site
 
@@ -93,12 +93,7 @@ def until(predicate, timeout, what):
 
 
 def open_chat(s, env):
-    qv = s.start("talvo-qv", env=env)
-    qv.diag("main window shown", START_TIMEOUT)
-    qv.diag("page command: LOGINOK", 40)
-    mark = s.server.mark()
-    s.server.push_action("home", "goto:" + CHAT)
-    s.server.wait_report("loaded", 30, start=mark)
+    qv, mark, _ = open_page(s, CHAT, env=env)
     _, answer = s.server.wait_report("notification-permission", 20, start=mark)
     return qv, answer
 

@@ -13,8 +13,7 @@ import time
 import unittest
 
 from harness import Session
-from test_browser import DIALOG_CAPTION, MAIN_TITLE, TOOLS, focus_page, shot
-from test_client import START_TIMEOUT
+from test_browser import DIALOG_CAPTION, MAIN_TITLE, TOOLS, focus_page, open_page, shot
 
 TRUST = "/ui/common/trust.jsp"
 
@@ -43,12 +42,7 @@ def handed_over(notes):
 
 def open_trust(s, env=None):
     """Signs in, keeps a remembered cookie of the application's, opens the trust page."""
-    qv = s.start("talvo-qv", env=env)
-    qv.diag("main window shown", START_TIMEOUT)
-    qv.diag("page command: LOGINOK", 40)
-    mark = s.server.mark()
-    s.server.push_action("home", "goto:" + TOOLS)
-    s.server.wait_report("loaded", 30, start=mark)
+    qv, _, _ = open_page(s, TOOLS, env=env)
     mark = s.server.mark()
     s.server.push_action("tools", "remember")
     _, loaded = s.server.wait_report("loaded", 20, start=mark)
