@@ -1,5 +1,6 @@
-// The talvo executable: one instance per user, the edition from the start name, the
-// login window's load handler, then the event loop.
+// The talvo executable and what it is made of: the single-instance guard, the browser
+// profile and its warm-up, the login window and the main window, wired here and nowhere
+// else; then the login window's load handler and the event loop.
 #include <QApplication>
 #include <QString>
 #include <cstdio>
@@ -88,20 +89,31 @@ int main(int argc, char** argv)
     QObject::connect(&guard, &talvo::platform::SingleInstanceGuard::activationRequested,
                      [] { talvo::platform::bringApplicationWindowForward(); });
 
+    // Destroyed in reverse: the login window, then a warmed-up page nobody took, then the
+    // profile, whose session then reaches the disk (the main window's pages went with the
+    // event loop).
+    talvo::browser::Profile profile;
+    talvo::browser::WarmUp warmUp(profile);
     // Lives until the event loop is over: the main window reads it for its whole life.
     talvo::frmLogin login(talvo::frmLogin::Defaults{serverHost, leaveUrl});
+    talvo::frmMain& main = talvo::frmMain::instance();
+
     login.services().isFirstInstance = [&guard] { return guard.tryAcquire(); };
     login.services().bringRunningForward = [&guard] { guard.askRunningToActivate(); };
-    login.services().startBrowser = [] { talvo::browser::warmup::startEngine(); };
-    login.services().prepareBrowserPage = [] { talvo::browser::warmup::preparePage(); };
-    login.services().dropBrowserPage = [] { talvo::browser::warmup::dropPage(); };
-    talvo::frmMain::instance().setLoginView(&login);
-    talvo::frmMain::instance().setContactHost(serverHost);
-    talvo::frmMain::instance().setDevToolsAllowed(options.devTools);
+    login.services().startBrowser = [&warmUp] { warmUp.startEngine(); };
+    login.services().prepareBrowserPage = [&warmUp] { warmUp.preparePage(); };
+    login.services().dropBrowserPage = [&warmUp] { warmUp.dropPage(); };
+    login.services().setMainCopyright = [&main](const QString& code) { main.Copyright = code; };
+    login.services().showMain = [&main] { main.Show(); };
+    login.services().contactLookupJob = [&main](const QString& code) { return main.contactLookupJob(code); };
+    main.setLoginView(&login);
+    main.setBrowserWarmUp(&warmUp);
+    main.setContactHost(serverHost);
+    main.setDevToolsAllowed(options.devTools);
     if (options.httpLimits) {
         const talvo::HttpLimits limits = *options.httpLimits;
         login.services().requests = talvo::login::xmlHttpRequests(limits);
-        talvo::frmMain::instance().setContactRequest(
+        main.setContactRequest(
             [limits](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
                 return talvo::xmlHttp(limits).SmsXmlHttp(act, url, para);
             });
@@ -116,8 +128,5 @@ int main(int argc, char** argv)
     case talvo::frmLogin::LoadResult::HandedOff:
         break;
     }
-    const int status = app.exec();
-    // The windows' pages are gone by now; the session the profile holds goes to disk.
-    talvo::browser::releaseProfile();
-    return status;
+    return app.exec();
 }

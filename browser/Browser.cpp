@@ -43,11 +43,11 @@ browserlogic::NavigationKind kindOf(QWebEnginePage::NavigationType type)
 
 } // namespace
 
-Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
-    : QObject(mainWindow), mainWindow_(mainWindow),
+Browser::Browser(QWidget* mainWindow, Profile& profile, BrowserPage* preparedPage)
+    : QObject(mainWindow), profile_(profile), mainWindow_(mainWindow),
       mainView_(preparedPage ? new BrowserView(preparedPage, mainWindow)
-                             : new BrowserView(BrowserPage::Role::Main, mainWindow)),
-      downloads_(new Downloads(profile(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
+                             : new BrowserView(BrowserPage::Role::Main, profile, mainWindow)),
+      downloads_(new Downloads(profile.engine(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
       print_(new PrintPreview(this)), framePrint_(new FramePrint(print_, this))
 {
     clock_.start();
@@ -56,7 +56,7 @@ Browser::Browser(QWidget* mainWindow, BrowserPage* preparedPage)
     connect(mainView_->page(), &QWebEnginePage::urlChanged, this, &Browser::onMainUrl);
     // A window opened only to fetch a file (a link with target="_blank" to an export, a PDF
     // the viewer cannot show) would stay empty: the file goes to the save dialog instead.
-    connect(profile(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {
+    connect(profile_.engine(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {
         for (PopupWindow* popup : popups())
             if (download->page() == popup->scriptPage() && popup->view()->history()->count() == 0) {
                 qCInfo(lcWindows) << "popup closed: it only fetched a file";
@@ -97,7 +97,7 @@ void Browser::openDevTools(BrowserView* view)
             return;
         }
     }
-    auto* window = new DevToolsWindow(page, profile());
+    auto* window = new DevToolsWindow(page, profile_.engine());
     devTools_.append(window);
     window->show();
     qCInfo(lcWindows) << "developer tools opened";
@@ -234,7 +234,7 @@ void Browser::onNewWindow(QWebEngineNewWindowRequest& request)
 void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& address)
 {
     const QUrl url = request.requestedUrl();
-    auto* page = new BrowserPage(BrowserPage::Role::Popup, nullptr);
+    auto* page = new BrowserPage(BrowserPage::Role::Popup, profile_, nullptr);
     page->setGuard(this);
     connect(page, &QWebEnginePage::newWindowRequested, this, &Browser::onNewWindow, Qt::UniqueConnection);
     request.openIn(page);

@@ -23,6 +23,7 @@ class Downloads;
 class FramePrint;
 class PopupWindow;
 class PrintPreview;
+class Profile;
 
 // The embedded browser of the main window and everything around it: the main view, the
 // popup windows the application opens on its own site, downloads and printing. The main
@@ -41,8 +42,9 @@ public:
 
     // mainWindow: the window the main view sits in (its parent), the centre for popups
     // and the parent of the save and print dialogs.
+    // profile: the one every page of ours is on; it outlives this.
     // preparedPage: the main page made ahead (see WarmUp.h), taken over; or nullptr.
-    explicit Browser(QWidget* mainWindow, BrowserPage* preparedPage = nullptr);
+    Browser(QWidget* mainWindow, Profile& profile, BrowserPage* preparedPage = nullptr);
     ~Browser() override;
 
     BrowserView* mainView() const { return mainView_; }
@@ -90,6 +92,7 @@ private:
     void onMainUrl(const QUrl& url);
     void openDevTools(BrowserView* view);
 
+    Profile& profile_;
     QWidget* mainWindow_;
     QPointer<BrowserView> mainView_;
     QUrl application_;

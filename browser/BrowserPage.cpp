@@ -32,7 +32,8 @@ private:
     QPointer<BrowserPage> page_;
 };
 
-BrowserPage::BrowserPage(Role role, QObject* parent) : QWebEnginePage(browser::profile(), parent), role_(role)
+BrowserPage::BrowserPage(Role role, Profile& profile, QObject* parent)
+    : QWebEnginePage(profile.engine(), parent), role_(role), profile_(profile)
 {
     clock_.start();
     // A new document starts with a clean slate of dialogs.
@@ -172,12 +173,6 @@ QString acceptedPatterns(const QStringList& accepted)
     return patterns.join(QLatin1Char(' '));
 }
 
-QString& lastFolder()
-{
-    static QString folder;
-    return folder;
-}
-
 } // namespace
 
 QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
@@ -190,7 +185,8 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
     if (!patterns.isEmpty())
         filters << QString::fromUtf16(u"可选文件 (%1)").arg(patterns);
     filters << QString::fromUtf16(u"所有文件 (*)");
-    const QString start = lastFolder().isEmpty() || !QFileInfo(lastFolder()).isDir() ? QDir::homePath() : lastFolder();
+    const QString& last = profile_.uploadFolder();
+    const QString start = last.isEmpty() || !QFileInfo(last).isDir() ? QDir::homePath() : last;
     const QString title = QString::fromUtf16(u"打开");
     QStringList chosen;
     DialogScope scope(*this);
@@ -203,7 +199,7 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
             chosen << one;
     }
     if (!chosen.isEmpty())
-        lastFolder() = QFileInfo(chosen.constFirst()).absolutePath();
+        profile_.setUploadFolder(QFileInfo(chosen.constFirst()).absolutePath());
     qCInfo(lcWindows) << "file chooser chose" << chosen.size() << "files";
     return chosen;
 }

@@ -7,6 +7,7 @@
 
 namespace talvo::browser {
 
+class Profile;
 class SiteGuard;
 
 // A page of the web application, in the main window or a popup, on the lasting profile.
@@ -24,9 +25,11 @@ class BrowserPage : public QWebEnginePage {
     Q_OBJECT
 public:
     enum class Role { Main, Popup };
-    BrowserPage(Role role, QObject* parent);
+    // profile: ours, which outlives every page.
+    BrowserPage(Role role, Profile& profile, QObject* parent);
 
     Role role() const { return role_; }
+    Profile& browserProfile() const { return profile_; }
     // "main" or "popup", for the diagnostics.
     QString roleName() const;
 
@@ -62,6 +65,7 @@ private:
     bool offerToSuppress();
 
     Role role_;
+    Profile& profile_;
     SiteGuard* guard_ = nullptr;
     int dialogsOpen_ = 0;
     browserlogic::DialogFlood flood_;

@@ -14,6 +14,7 @@
 #include "browser/FindBar.h"
 #include "browser/PagePermissions.h"
 #include "browser/PageRecovery.h"
+#include "browser/Profile.h"
 #include "browser/SiteGuard.h"
 #include "browser/logic/Zoom.h"
 #include "platform/gui/Diagnostics.h"
@@ -24,8 +25,6 @@ namespace {
 
 using browserlogic::BrowserAction;
 using browserlogic::Key;
-
-int zoomPercent = browserlogic::kZoomDefault;
 
 Key keyOf(const QKeyEvent& event)
 {
@@ -111,8 +110,8 @@ bool keepInMenu(QWebEnginePage::WebAction action)
 
 } // namespace
 
-BrowserView::BrowserView(BrowserPage::Role role, QWidget* parent)
-    : BrowserView(new BrowserPage(role, nullptr), parent)
+BrowserView::BrowserView(BrowserPage::Role role, Profile& profile, QWidget* parent)
+    : BrowserView(new BrowserPage(role, profile, nullptr), parent)
 {
 }
 
@@ -122,9 +121,9 @@ BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(pa
     setPage(page_);
     for (QObject* child : children())
         watchChild(child);
-    applyZoom(zoomPercent);
+    applyZoom(sessionZoom());
     // The engine may put its own zoom back when a new document loads.
-    connect(page_, &QWebEnginePage::loadFinished, this, [this] { applyZoom(zoomPercent); });
+    connect(page_, &QWebEnginePage::loadFinished, this, [this] { applyZoom(sessionZoom()); });
     findBar_ = new FindBar(page_, this);
     findBar_->hide();
     recovery_ = new PageRecovery(this);
@@ -133,17 +132,18 @@ BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(pa
 
 bool BrowserView::showsFailedLoad() const { return recovery_ && recovery_->showsFailedLoad(); }
 
-int BrowserView::sessionZoom() { return zoomPercent; }
+int BrowserView::sessionZoom() const { return page_->browserProfile().zoomPercent(); }
 
 void BrowserView::setBaseZoom(double factor)
 {
     baseZoom_ = factor > 0 ? factor : 1.0;
-    applyZoom(zoomPercent);
+    applyZoom(sessionZoom());
 }
 
 void BrowserView::applyZoom(int percent)
 {
-    zoomPercent = browserlogic::clampZoom(percent);
+    const int zoomPercent = browserlogic::clampZoom(percent);
+    page_->browserProfile().setZoomPercent(zoomPercent);
     // The engine takes factors from 0.25 to 5.
     const double factor = std::clamp(baseZoom_ * zoomPercent / 100.0, 0.25, 5.0);
     if (!qFuzzyCompare(page_->zoomFactor(), factor))
@@ -168,10 +168,10 @@ void BrowserView::perform(BrowserAction action)
         findBar_->findAgain(true);
         break;
     case BrowserAction::ZoomIn:
-        applyZoom(browserlogic::zoomIn(zoomPercent));
+        applyZoom(browserlogic::zoomIn(sessionZoom()));
         break;
     case BrowserAction::ZoomOut:
-        applyZoom(browserlogic::zoomOut(zoomPercent));
+        applyZoom(browserlogic::zoomOut(sessionZoom()));
         break;
     case BrowserAction::ZoomReset:
         applyZoom(browserlogic::kZoomDefault);
@@ -192,7 +192,7 @@ void BrowserView::perform(BrowserAction action)
         return;
     }
     if (action == BrowserAction::ZoomIn || action == BrowserAction::ZoomOut || action == BrowserAction::ZoomReset)
-        qCInfo(lcWindows).noquote() << QStringLiteral("zoom: %1%").arg(zoomPercent);
+        qCInfo(lcWindows).noquote() << QStringLiteral("zoom: %1%").arg(sessionZoom());
 }
 
 bool BrowserView::event(QEvent* event)

@@ -8,6 +8,7 @@
 namespace talvo::browser {
 
 class FindBar;
+class Profile;
 class PageRecovery;
 
 // A browser view with what a user works with all day: the browser keys (reload, find,
@@ -16,7 +17,7 @@ class PageRecovery;
 class BrowserView : public QWebEngineView {
     Q_OBJECT
 public:
-    BrowserView(BrowserPage::Role role, QWidget* parent);
+    BrowserView(BrowserPage::Role role, Profile& profile, QWidget* parent);
     // On a page made beforehand (the warmed-up main page); the view takes it over.
     BrowserView(BrowserPage* page, QWidget* parent);
 
@@ -27,9 +28,6 @@ public:
 
     // Runs one browser action as its key would.
     void perform(browserlogic::BrowserAction action);
-
-    // The zoom of every view, in percent; kept for the session.
-    static int sessionZoom();
 
     // A zoom the window itself needs (to fit a small screen); the user's zoom multiplies it.
     void setBaseZoom(double factor);
@@ -51,6 +49,8 @@ protected:
 
 private:
     void watchChild(QObject* child);
+    // The zoom of every view, in percent; kept for the session.
+    int sessionZoom() const;
     void applyZoom(int percent);
 
     BrowserPage* page_;

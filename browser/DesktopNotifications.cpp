@@ -25,12 +25,6 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // A service that has not answered by then is not there; nothing waits for it meanwhile.
 constexpr int kCallTimeoutMs = 5000;
 
-QPointer<DesktopNotifications>& currentOne()
-{
-    static QPointer<DesktopNotifications> one;
-    return one;
-}
-
 QString fromU16(const std::u16string& text)
 {
     return QString::fromStdU16String(text);
@@ -38,14 +32,14 @@ QString fromU16(const std::u16string& text)
 
 } // namespace
 
-DesktopNotifications::DesktopNotifications(QWidget* mainWindow, SiteCheck isApplication)
+DesktopNotifications::DesktopNotifications(QWidget* mainWindow, Profile& profile, SiteCheck isApplication)
     : QObject(mainWindow), mainWindow_(mainWindow), isApplication_(std::move(isApplication))
 {
     clock_.start();
-    currentOne() = this;
+    profile.setNotifications(this);
     // The presenter outlives nothing of ours: once we are gone it lets the engine's
     // notification go unshown.
-    profile()->setNotificationPresenter([self = QPointer<DesktopNotifications>(this)](
+    profile.engine()->setNotificationPresenter([self = QPointer<DesktopNotifications>(this)](
                                             std::unique_ptr<QWebEngineNotification> notification) {
         if (self)
             self->present(std::move(notification));
@@ -55,11 +49,6 @@ DesktopNotifications::DesktopNotifications(QWidget* mainWindow, SiteCheck isAppl
 }
 
 DesktopNotifications::~DesktopNotifications() = default;
-
-DesktopNotifications* DesktopNotifications::current()
-{
-    return currentOne();
-}
 
 void DesktopNotifications::whenAvailable(QObject* context, std::function<void(bool available)> answer)
 {

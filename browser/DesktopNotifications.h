@@ -18,6 +18,8 @@ class QWidget;
 
 namespace talvo::browser {
 
+class Profile;
+
 // The pages' notifications on the desktop's notification service (org.freedesktop.Notifications
 // on the session bus). Every call is asynchronous: without a bus or a service nothing waits,
 // and the page's notification ends unshown (it gets its close event, never its show event).
@@ -30,12 +32,11 @@ public:
     using SiteCheck = std::function<bool(const QUrl& origin)>;
 
     // mainWindow: the window a notification belongs to when none of ours is active.
+    // profile: whose pages' notifications these are; the pages' permission requests find
+    // this through it.
     // isApplication: the last word on a notification's origin (the permission decides first).
-    DesktopNotifications(QWidget* mainWindow, SiteCheck isApplication);
+    DesktopNotifications(QWidget* mainWindow, Profile& profile, SiteCheck isApplication);
     ~DesktopNotifications() override;
-
-    // The one the pages' permission requests ask; nullptr when there is none.
-    static DesktopNotifications* current();
 
     // Asks the service whether it is there (its capabilities, so we know whether it reads
     // markup); answer(true) when it is. Always answers, later, on this thread.

@@ -23,6 +23,9 @@ namespace talvo::browser {
 
 namespace {
 
+// A download that could not be written: its name, then the folder or file.
+const QString kWriteFailed = QString::fromUtf16(u"下载失败：%1（无法写入 %2）");
+
 std::filesystem::path toPath(const QString& path) { return std::filesystem::path(path.toStdU16String()); }
 
 QString fromPath(const std::filesystem::path& path) { return QString::fromStdU16String(path.u16string()); }
@@ -112,7 +115,7 @@ void Downloads::onRequested(QWebEngineDownloadRequest* download)
     if (placement->part.isEmpty()) {
         download->cancel();
         qCInfo(lcWindows).noquote() << "download failed: " + suggested + " (no temporary file)";
-        emit status(QString::fromUtf16(u"下载失败：%1（无法写入 %2）").arg(suggested, QDir::toNativeSeparators(startFolder())));
+        emit status(kWriteFailed.arg(suggested, QDir::toNativeSeparators(startFolder())));
         emit ended();
         return;
     }
@@ -301,7 +304,7 @@ void Downloads::report(const std::shared_ptr<Placement>& placement, QWebEngineDo
         } else {
             qCWarning(lcWindows).noquote() << "download could not be renamed: " + placement->part;
             QFile::remove(placement->part);
-            emit status(QString::fromUtf16(u"下载失败：%1（无法写入 %2）").arg(name, QDir::toNativeSeparators(target)));
+            emit status(kWriteFailed.arg(name, QDir::toNativeSeparators(target)));
         }
         break;
     case QWebEngineDownloadRequest::DownloadCancelled:

@@ -11,7 +11,6 @@
 
 #include "browser/InertCopy.h"
 #include "browser/PrintPreview.h"
-#include "browser/Profile.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
@@ -116,7 +115,7 @@ void FramePrint::printDocument(QWebEngineView* view, const QString& html, const 
     auto* copy = new QWebEngineView;
     copy->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     copy->move(-5000, -5000);
-    auto* page = new QWebEnginePage(profile(), copy);
+    auto* page = new QWebEnginePage(view->page()->profile(), copy);
     page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     copy->setPage(page);
     copy->resize(800, 600);

@@ -6,6 +6,7 @@
 #include "browser/BrowserPage.h"
 #include "browser/DesktopNotifications.h"
 #include "browser/FullScreenWindow.h"
+#include "browser/Profile.h"
 #include "browser/SiteGuard.h"
 #include "browser/logic/NotificationBook.h"
 #include "platform/gui/Diagnostics.h"
@@ -63,7 +64,7 @@ void PagePermissions::onNotifications(const QUrl& origin)
     // notification service answers, a refusal gives the page its onerror instead of silence.
     auto* page = qobject_cast<BrowserPage*>(view_->page());
     const SiteGuard* guard = page ? page->guard() : nullptr;
-    DesktopNotifications* desktop = DesktopNotifications::current();
+    DesktopNotifications* desktop = page ? page->browserProfile().notifications() : nullptr;
     const std::u16string application = guard ? guard->applicationAddress().toString().toStdU16String() : u"";
     const std::u16string site = origin.toString().toStdU16String();
     using browserlogic::NotificationGrant;

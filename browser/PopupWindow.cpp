@@ -24,7 +24,7 @@ PopupWindow::PopupWindow(BrowserPage* page, const QSize& requested, QWidget* cen
 PopupWindow* PopupWindow::forWrittenDocument(BrowserPage* scriptPage, const QUrl& origin, const QSize& requested,
                                              QWidget* centreOn)
 {
-    auto* shown = new BrowserPage(BrowserPage::Role::Popup, nullptr);
+    auto* shown = new BrowserPage(BrowserPage::Role::Popup, scriptPage->browserProfile(), nullptr);
     // The copy is only to look at: its script already ran, once, in the written page.
     shown->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     auto* popup = new PopupWindow(shown, scriptPage, requested, centreOn);

@@ -6,17 +6,12 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 
+#include "browser/DesktopNotifications.h"
 #include "platform/gui/Diagnostics.h"
 
 namespace talvo::browser {
 
 namespace {
-
-QWebEngineProfile*& instance()
-{
-    static QWebEngineProfile* profile = nullptr;
-    return profile;
-}
 
 QString folder(QStandardPaths::StandardLocation where)
 {
@@ -26,12 +21,19 @@ QString folder(QStandardPaths::StandardLocation where)
 
 } // namespace
 
-QWebEngineProfile* profile()
+Profile::Profile() = default;
+
+Profile::~Profile() { delete engine_; }
+
+DesktopNotifications* Profile::notifications() const { return notifications_; }
+
+void Profile::setNotifications(DesktopNotifications* notifications) { notifications_ = notifications; }
+
+QWebEngineProfile* Profile::engine()
 {
-    QWebEngineProfile*& profile = instance();
-    if (profile)
-        return profile;
-    profile = new QWebEngineProfile(QStringLiteral("talvo"));
+    if (engine_)
+        return engine_;
+    auto* profile = engine_ = new QWebEngineProfile(QStringLiteral("talvo"));
     const QString storage = folder(QStandardPaths::AppDataLocation);
     const QString cache = folder(QStandardPaths::CacheLocation);
     // Only this user may read the session it keeps.
@@ -72,13 +74,6 @@ QWebEngineProfile* profile()
     qCInfo(lcWindows).noquote() << "browser profile: storage=" + profile->persistentStoragePath()
                                        + " cache=" + profile->cachePath();
     return profile;
-}
-
-void releaseProfile()
-{
-    QWebEngineProfile*& profile = instance();
-    delete profile;
-    profile = nullptr;
 }
 
 } // namespace talvo::browser

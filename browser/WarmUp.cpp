@@ -1,62 +1,50 @@
 #include "browser/WarmUp.h"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <QUrl>
 
 #include "browser/BrowserPage.h"
 #include "browser/Profile.h"
 #include "platform/gui/Diagnostics.h"
 
-namespace talvo::browser::warmup {
+namespace talvo::browser {
 
-namespace {
+WarmUp::WarmUp(Profile& profile) : profile_(profile) {}
 
-QPointer<BrowserPage>& prepared()
+WarmUp::~WarmUp() { dropPage(); }
+
+void WarmUp::startEngine()
 {
-    static QPointer<BrowserPage> page;
-    return page;
-}
-
-} // namespace
-
-void startEngine()
-{
-    static bool started = false;
-    if (started)
+    if (profile_.started())
         return;
-    started = true;
-    profile();
-    // A page nobody took must go before the profile does.
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] { dropPage(); });
+    profile_.engine();
     qCInfo(lcWindows, "browser engine started");
 }
 
-void preparePage()
+void WarmUp::preparePage()
 {
-    if (prepared())
+    if (prepared_)
         return;
     startEngine();
-    auto* page = new BrowserPage(BrowserPage::Role::Main, nullptr);
+    auto* page = new BrowserPage(BrowserPage::Role::Main, profile_, nullptr);
     page->load(QUrl(QStringLiteral("about:blank")));
-    prepared() = page;
+    prepared_ = page;
     qCInfo(lcWindows, "browser page prepared");
 }
 
-void dropPage()
+void WarmUp::dropPage()
 {
-    if (BrowserPage* page = prepared()) {
-        prepared() = nullptr;
+    if (BrowserPage* page = prepared_) {
+        prepared_ = nullptr;
         delete page;
         qCInfo(lcWindows, "browser page dropped");
     }
 }
 
-BrowserPage* takePage()
+BrowserPage* WarmUp::takePage()
 {
-    BrowserPage* page = prepared();
-    prepared() = nullptr;
+    BrowserPage* page = prepared_;
+    prepared_ = nullptr;
     return page;
 }
 
-} // namespace talvo::browser::warmup
+} // namespace talvo::browser

@@ -17,9 +17,9 @@
 
 #include "codec/Base64.h"
 #include "login/LoginControls.h"
+#include "main/logic/ProductTexts.h"
 #include "login/StartupSplash.h"
 #include "login/logic/Edition.h"
-#include "main/frmMain.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
@@ -105,14 +105,11 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     services_.showNotice = [](const QString& caption, const QString& message) {
         platform::showInformation(nullptr, caption, message);
     };
-    services_.setMainCopyright = [](const QString& code) { frmMain::instance().Copyright = code; };
-    services_.showMain = [] { frmMain::instance().Show(); };
     services_.openBrowser = [](const QString& address) {
         return platform::openInSystemBrowser(address.toStdU16String());
     };
     services_.endProcess = [] { QCoreApplication::exit(0); };
     services_.startName = [] { return QString::fromStdU16String(platform::startName()); };
-    services_.contactLookupJob = [](const QString& code) { return frmMain::instance().contactLookupJob(code); };
 
     setWindowTitle(text(u"用户登录"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/talvo-24.png")));
@@ -174,13 +171,13 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     ownership->setGeometry(twipsRect(2160, 5040, 3375, 195));
     label2_ = ownership;
 
-    lnkLeaveWord_ = new login::ClickLabel(text(u"在线留言"), this);
+    lnkLeaveWord_ = new login::ClickLabel(text(mainlogic::kLeaveWordLink), this);
     lnkLeaveWord_->setGeometry(twipsRect(6600, 5040, 975, 255));
     QPalette linkPalette = lnkLeaveWord_->palette();
     linkPalette.setColor(QPalette::WindowText, QColor(0, 0, 255));
     lnkLeaveWord_->setPalette(linkPalette);
     lnkLeaveWord_->setCursor(handCursor());
-    lnkLeaveWord_->setAccessibleName(text(u"在线留言"));
+    lnkLeaveWord_->setAccessibleName(lnkLeaveWord_->text());
     lnkLeaveWord_->setFocusPolicy(Qt::TabFocus);
 
     auto* bottom = new login::ClickLabel(QString(), this);
@@ -301,7 +298,8 @@ frmLogin::LoadResult frmLogin::Form_Load()
         if (services_.bringRunningForward)
             services_.bringRunningForward();
         qCInfo(lcWindows, "second instance: notice shown");
-        services_.showNotice(text(u"提示信息"), text(u" “Zentarro”客户营销管理软件已在运行中！"));
+        services_.showNotice(text(mainlogic::kNoticeCaption),
+                             u' ' + text(mainlogic::kProductName) + text(u"已在运行中！"));
         unload();
         return LoadResult::SecondInstance;
     }
@@ -315,7 +313,8 @@ frmLogin::LoadResult frmLogin::Form_Load()
     if (const login::Edition* edition = login::editionForStartName(services_.startName().toStdU16String())) {
         member = text(edition->member);
         Title = text(edition->caption);
-        services_.setMainCopyright(text(edition->code));
+        if (services_.setMainCopyright)
+            services_.setMainCopyright(text(edition->code));
     }
 
     if (!member.isEmpty()) {
@@ -338,7 +337,8 @@ void frmLogin::handOff()
 {
     // From here on the window takes no input: the main window is on its way.
     phase_ = login::LookupPhase::HandingOff;
-    services_.showMain();
+    if (services_.showMain)
+        services_.showMain();
     unload();
 }
 
@@ -394,7 +394,8 @@ void frmLogin::cmdLogin_Click()
         if (const login::Edition* edition = login::editionForCheckBox(index)) {
             member = text(edition->member);
             Title = chkCopyright(index)->text();
-            services_.setMainCopyright(text(edition->code));
+            if (services_.setMainCopyright)
+                services_.setMainCopyright(text(edition->code));
         }
     }
     if (!member.isEmpty()) {

@@ -34,7 +34,9 @@ public:
         QString leaveUrl;
     };
 
-    // What the window reaches outside itself; each has a working default, tests swap them.
+    // What the window reaches outside itself. The window's own needs have working
+    // defaults; the main window's part (its copyright, showing it, its contact request) is
+    // wired by the program, and unset does nothing. Tests swap any of them.
     struct Services {
         login::RequestFactory requests;                   // default: a new xmlHttp per step
         std::function<bool()> isFirstInstance;            // unset: no other instance looked for

@@ -29,6 +29,7 @@
 #include "browser/RequestWait.h"
 #include "browser/WarmUp.h"
 #include "main/TitleWatcher.h"
+#include "main/logic/ProductTexts.h"
 #include "net/ServerScheme.h"
 #include "platform/SystemBrowser.h"
 #include "platform/gui/Diagnostics.h"
@@ -66,15 +67,16 @@ constexpr int kStatusNoticeMs = 10000;
 // The longest the window waits for its page's request before showing anyway.
 constexpr int kRequestWaitMs = 500;
 
-const QString kCaptionPrefix = QString::fromUtf16(u"“Zentarro”客户营销管理软件  - ");
-const QString kMessageCaption = QString::fromUtf16(u"提示信息");
-const QString kExitQuestion = QString::fromUtf16(u"   您真的确定要退出系统！    ");
-const QString kForeignSite = QString::fromUtf16(u"正在访问外部网站：");
-
 QString fromView(std::u16string_view text)
 {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+const QString kProductName = fromView(mainlogic::kProductName);
+const QString kCaptionPrefix = kProductName + fromView(mainlogic::kEditionCaptionTail);
+const QString kMessageCaption = fromView(mainlogic::kNoticeCaption);
+const QString kExitQuestion = QString::fromUtf16(u"   您真的确定要退出系统！    ");
+const QString kForeignSite = QString::fromUtf16(u"正在访问外部网站：");
 
 // A JavaScript string literal holding text, safe for any text.
 QString jsString(const QString& text)
@@ -106,7 +108,7 @@ frmMain::frmMain(QWidget* parent)
       ender_([](int status) { endProcess(status); }),
       opener_([](std::u16string_view address) { return platform::openInSystemBrowser(address); })
 {
-    setWindowTitle(QString::fromUtf16(u"“Zentarro”客户营销管理软件 - "));
+    setWindowTitle(kProductName + fromView(mainlogic::kDesignCaptionTail));
     setWindowIcon(QIcon(QStringLiteral(":/icons/talvo-32.png")));
     resize(kDesignClientWidth, kDesignClientHeight);
 }
@@ -114,6 +116,7 @@ frmMain::frmMain(QWidget* parent)
 frmMain::~frmMain() = default;
 
 void frmMain::setLoginView(const LoginView* view) { login_ = view; }
+void frmMain::setBrowserWarmUp(browser::WarmUp* warmUp) { warmUp_ = warmUp; }
 void frmMain::setContactHost(const QString& host) { contactHost_ = host; }
 void frmMain::setProcessEnder(ProcessEnder ender) { ender_ = std::move(ender); }
 void frmMain::setContactRequest(mainlogic::ContactRequest request) { contactRequest_ = std::move(request); }
@@ -148,7 +151,7 @@ void frmMain::buildControls()
     Frame1->setFrameShape(QFrame::NoFrame);
     Frame1->setGeometry(kFrame1);
 
-    lnkLeaveWord = new QLabel(QString::fromUtf16(u"在线留言"), Frame1);
+    lnkLeaveWord = new QLabel(fromView(mainlogic::kLeaveWordLink), Frame1);
     lnkLeaveWord->setObjectName(QStringLiteral("lnkLeaveWord"));
     lnkLeaveWord->setTextFormat(Qt::PlainText);
     lnkLeaveWord->setGeometry(kLinkInFrame);
@@ -168,10 +171,12 @@ void frmMain::buildControls()
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false); // the window cannot be resized anyway
     StatusBar1->setAutoFillBackground(true); // it covers the bottom of the page
-    StatusBar1->showMessage(QString::fromUtf16(u"“Zentarro”客户营销管理软件"));
+    StatusBar1->showMessage(kProductName);
 
     // On the page the engine warmed up while the server was asked, if there is one.
-    browser_ = new browser::Browser(this, browser::warmup::takePage());
+    if (!warmUp_)
+        qFatal("main window: loaded without a browser profile");
+    browser_ = new browser::Browser(this, warmUp_->profile(), warmUp_->takePage());
     browser_->setExternalOpener([this](const QUrl& url) { opener_(url.toString().toStdU16String()); });
     browser_->setDevToolsAllowed(devTools_);
     WebBrowser1 = browser_->mainView();
@@ -183,7 +188,7 @@ void frmMain::buildControls()
     connect(browser_, &browser::Browser::statusFinished, this, [this] { statusRestore_.start(); });
     connect(browser_, &browser::Browser::foreignSiteChanged, this, &frmMain::onForeignSite);
     // The application's notifications go to the desktop; the browser decides the site.
-    new browser::DesktopNotifications(this, [browser = QPointer<browser::Browser>(browser_)](const QUrl& origin) {
+    new browser::DesktopNotifications(this, warmUp_->profile(), [browser = QPointer<browser::Browser>(browser_)](const QUrl& origin) {
         return browser && browser->isApplication(origin);
     });
     statusRestore_.setSingleShot(true);

@@ -25,6 +25,7 @@ namespace talvo {
 
 namespace browser {
 class Browser;
+class WarmUp;
 }
 class TitleWatcher;
 
@@ -57,6 +58,10 @@ public:
     // Where the edition caption, member code, application address and leave-message page
     // come from (the login window). Without one they read as empty text.
     void setLoginView(const LoginView* view);
+    // The browser engine the program warmed up (its profile, and the main page if one was
+    // prepared); the window builds its browser on it when it loads, so it must be set
+    // before. The program's, and it outlives the window's pages.
+    void setBrowserWarmUp(browser::WarmUp* warmUp);
     // Host of the contact summary lookup, no scheme. Empty by default: the lookup then
     // fails at once and the status bar shows the ownership line alone.
     void setContactHost(const QString& host);
@@ -165,6 +170,7 @@ private:
     mainlogic::ContactAhead contactAhead_;
     BrowserOpener opener_;
     bool devTools_ = false;
+    browser::WarmUp* warmUp_ = nullptr;
 
     QWebEngineView* WebBrowser1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;

@@ -8,9 +8,12 @@
 #include <unistd.h>
 
 #include "GuiSupport.h"
+#include "browser/Profile.h"
+#include "browser/WarmUp.h"
 
 namespace {
 QtMessageHandler previousHandler = nullptr;
+talvo::browser::WarmUp* browserOfTests = nullptr;
 
 void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
@@ -35,6 +38,11 @@ void recordWindowLog()
 {
     QLoggingCategory::setFilterRules(QStringLiteral("talvo.windows.info=true"));
     previousHandler = qInstallMessageHandler(recordMessage);
+}
+
+talvo::browser::WarmUp& testBrowser()
+{
+    return *browserOfTests;
 }
 
 int countLines(const QString& line)
@@ -66,6 +74,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));
     recordWindowLog();
+    talvo::browser::Profile profile;
+    talvo::browser::WarmUp warmUp(profile);
+    browserOfTests = &warmUp;
     ::testing::InitGoogleTest(&argc, argv);
     const int failed = RUN_ALL_TESTS();
     if (!config.isEmpty())

@@ -12,6 +12,13 @@
 
 #include "main/LoginView.h"
 
+namespace talvo::browser {
+class WarmUp;
+}
+
+// The browser profile every window of the test program is built on.
+talvo::browser::WarmUp& testBrowser();
+
 // What the login window would tell the main window.
 struct FakeLogin : talvo::LoginView {
     QString title, member, visit, leave;

@@ -35,6 +35,7 @@ protected:
         login.visit = QStringLiteral("127.0.0.1:9/app"); // nothing listens there
         login.leave = QStringLiteral("http://127.0.0.1:9/leave.html");
         window = std::make_unique<frmMain>();
+        window->setBrowserWarmUp(&testBrowser());
         window->setLoginView(&login);
         window->setContactRequest([this](const std::u16string&, const std::u16string& url, const std::u16string&) {
             contactUrls.push_back(url);
@@ -202,6 +203,7 @@ TEST_F(MainWindow, LongContactAnswerIsCutToWhatTheBarCanShow)
     const std::size_t pad = 1023 - static_cast<std::size_t>(frmMain::ownershipLine().size()) - 5;
     contactAnswer = u"contact:" + std::u16string(pad, u'x') + u"\U0001F600\U0001F600 qq";
     window = std::make_unique<frmMain>();
+    window->setBrowserWarmUp(&testBrowser());
     window->setContactRequest([this](const std::u16string&, const std::u16string&, const std::u16string&) {
         return talvo::Variant(contactAnswer);
     });
