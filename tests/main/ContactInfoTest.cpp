@@ -108,13 +108,16 @@ TEST(GetContactInfo, RealRequestWithoutAHostFailsQuietly)
 
 TEST(GetContactInfo, RealRequestOverLoopback)
 {
-    LoopbackServer server("contact:\xe6\x9d\x8e tel:88 QQ:12345");
-    const std::u16string host = u"127.0.0.1:" + platform::fromUtf8(std::to_string(server.port()));
+    talvo::test::LoopbackServer server(talvo::test::answering(200, "contact:\xe6\x9d\x8e tel:88 QQ:12345", "Content-Type: text/plain\r\n"));
+    const std::u16string host = server.host();
 
     const std::u16string summary = getContactInfo(u"test", host);
 
     EXPECT_EQ(summary, u" 联系人:李  联系电话:88 QQ:12345");
-    const auto lines = server.requestLines();
+    const auto heads = server.heads();
+    std::vector<std::string> lines;
+    for (const std::string& head : heads)
+        lines.push_back(head.substr(0, head.find("\r\n")));
     ASSERT_EQ(lines.size(), 1u);
     // Our query, then the helper's own suffix.
     const std::string prefix = "GET /softcheck!contact.action?memberid=test&rnm=";

@@ -9,6 +9,8 @@
 
 #include "GuiSupport.h"
 #include "LoopbackServer.h"
+#include "browser/Profile.h"
+#include "browser/WarmUp.h"
 #include "main/frmMain.h"
 
 int main(int argc, char** argv)
@@ -31,15 +33,19 @@ int main(int argc, char** argv)
         script = "setTimeout(function(){document.title='VB:EXITOK'; for(;;){}},300);";
     else if (mode != "close")
         return 64;
-    LoopbackServer server("<html><head><title>app</title></head><body><script>" + script + "</script></body></html>",
-                          "text/html; charset=utf-8");
+    talvo::test::LoopbackServer server(
+        talvo::test::answering(200, "<html><head><title>app</title></head><body><script>" + script + "</script></body></html>",
+                               "Content-Type: text/html; charset=utf-8\r\n"));
 
     FakeLogin login;
     login.title = QStringLiteral("Alderan");
     login.member = QStringLiteral("qv1");
     login.visit = QStringLiteral("127.0.0.1:%1").arg(server.port());
+    talvo::browser::Profile profile;
+    talvo::browser::WarmUp warmUp(profile);
     talvo::frmMain& window = talvo::frmMain::instance();
     window.setLoginView(&login);
+    window.setBrowserWarmUp(&warmUp);
     window.Copyright = QStringLiteral("1");
     window.Show();
     if (mode == "close")

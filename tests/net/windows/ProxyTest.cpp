@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../LoopbackServer.h"
+#include "LoopbackServer.h"
 #include "../NetTestSupport.h"
 #include "net/xmlHttp.h"
 
