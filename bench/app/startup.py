@@ -13,7 +13,8 @@ Three parts, each with its runs interleaved so drift in machine load hits both s
   click     plain talvo with 100 ms answers: from the click on the login picture to the
             page request, against the same three round trips.
 
-Usage: TALVO_BIN=build/bin TALVO_XCLOSE=... python3 startup.py [--runs 7] [--parts loopback,latency,click]
+Usage: python3 bench/app/startup.py [--runs 7] [--parts loopback,latency,click]
+(the programs of build/bin, as ./run builds them; TALVO_BIN and TALVO_XCLOSE say otherwise)
 """
 
 import argparse

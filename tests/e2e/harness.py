@@ -14,14 +14,16 @@ import time
 import urllib.parse
 import urllib.request
 
-BIN = os.environ.get("TALVO_BIN", "")
-XCLOSE = os.environ.get("TALVO_XCLOSE", "")
+# CTest says where the programs are; run by hand, they are where ./run builds them.
+_BUILT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "bin")
+BIN = os.environ.get("TALVO_BIN") or os.path.normpath(_BUILT)
+XCLOSE = os.environ.get("TALVO_XCLOSE") or os.path.join(BIN, "e2e_xclose")
 
 
 def binary(name):
     path = os.path.join(BIN, name)
     if not os.access(path, os.X_OK):
-        raise FileNotFoundError(f"{name} is not built in {BIN or '(TALVO_BIN unset)'}")
+        raise FileNotFoundError(f"{name} is not built in {BIN} (./run or scripts/build builds it; TALVO_BIN says where)")
     return path
 
 
@@ -351,8 +353,8 @@ class Desktop:
         return self.run("xclip", "-selection", "clipboard", "-o")
 
     def close(self, window):
-        if not XCLOSE:
-            raise RuntimeError("TALVO_XCLOSE is not set")
+        if not os.access(XCLOSE, os.X_OK):
+            raise FileNotFoundError(f"{XCLOSE} is not built (scripts/build builds it; TALVO_XCLOSE says where)")
         self.run(XCLOSE, str(window))
 
     def screenshot(self, window, path):
