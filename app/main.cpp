@@ -20,6 +20,7 @@
 #include "net/xmlHttp.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Utf.h"
+#include "platform/gui/Diagnostics.h"
 #include "platform/gui/SingleInstanceGuard.h"
 
 #if !defined(_WIN32)
@@ -79,6 +80,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Talvo"));
     QApplication::setApplicationVersion(QString::fromUtf16(TALVO_VERSION_U16));
     talvo::browser::useChineseEverywhere(app);
+    talvo::platform::logStartupStep("application ready");
 
     const QString serverHost = options.serverHost ? QString::fromStdU16String(*options.serverHost)
                                                   : QString::fromUtf16(TALVO_SERVER_HOST_U16);

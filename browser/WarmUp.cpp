@@ -18,6 +18,7 @@ void WarmUp::startEngine()
         return;
     profile_.engine();
     qCInfo(lcWindows, "browser engine started");
+    platform::logStartupStep("browser engine started");
 }
 
 void WarmUp::preparePage()
@@ -26,9 +27,12 @@ void WarmUp::preparePage()
         return;
     startEngine();
     auto* page = new BrowserPage(BrowserPage::Role::Main, profile_, nullptr);
+    QObject::connect(page, &QWebEnginePage::loadFinished, page,
+                     [] { platform::logStartupStep("browser page ready"); }, Qt::SingleShotConnection);
     page->load(QUrl(QStringLiteral("about:blank")));
     prepared_ = page;
     qCInfo(lcWindows, "browser page prepared");
+    platform::logStartupStep("browser page prepared");
 }
 
 void WarmUp::dropPage()

@@ -14,4 +14,9 @@ struct LocalTime {
 // The local wall-clock time, read afresh on every call.
 LocalTime localNow();
 
+// Milliseconds since this process was created (before main() ran, libraries loaded);
+// -1 when the system does not say. For the start-up timeline: as exact as the system's
+// own record of the start (10 ms on Linux).
+long long millisecondsSinceProcessStart();
+
 } // namespace talvo::platform
