@@ -109,11 +109,12 @@ int main(int argc, char** argv)
 
     switch (login.Form_Load()) {
     case talvo::frmLogin::LoadResult::SecondInstance:
-        return 0;
+        // Only the notice is up; the program ends (status 0) once it is closed.
+        return app.exec();
     case talvo::frmLogin::LoadResult::WaitForUser:
         login.show();
         break;
-    case talvo::frmLogin::LoadResult::HandedOff:
+    case talvo::frmLogin::LoadResult::LookingUp:
         break;
     }
     const int status = app.exec();
