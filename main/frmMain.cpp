@@ -133,6 +133,11 @@ const QString& frmMain::ownershipLine()
 void frmMain::endProcess(int status, int graceMs)
 {
     QCoreApplication::exit(status);
+    // The user asked to end, and ending must not depend on the engine: with a page whose
+    // script never lets go of its renderer, the engine's shut-down after the loop can
+    // wait for it for good (the exit probe's "busy" case). A normal end, the session
+    // written to disk, takes far less than the grace; after it the process ends anyway.
+    // Detached: nothing waits for it, and it must outlive whatever hangs.
     std::thread([status, graceMs] {
         std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
         std::_Exit(status);
@@ -216,16 +221,35 @@ void frmMain::Show()
         try {
             onLoad();
         } catch (const std::exception& error) {
-            // Start-up has no way round a failed step: say so and end.
+            // Start-up has no way round a failed step: say so and end once the user has read it.
             platform::showInformation(nullptr, kMessageCaption,
-                                      QString::fromUtf16(u"主窗口无法启动：") + QString::fromLocal8Bit(error.what()));
-            ender_(1);
+                                      QString::fromUtf16(u"主窗口无法启动：") + QString::fromLocal8Bit(error.what()),
+                                      [self = QPointer<frmMain>(this)] {
+                                          if (self)
+                                              self->ender_(1);
+                                      });
             return;
         }
         // The page's request goes out before the window's first frame holds this thread.
-        if (WebBrowser1 && !browser::waitForPageRequest(WebBrowser1->page(), kRequestWaitMs))
-            qCInfo(lcWindows, "main window shown before the page request");
+        if (WebBrowser1) {
+            showPending_ = true;
+            browser::whenPageRequestSent(WebBrowser1->page(), kRequestWaitMs, this, [this](bool sent) {
+                if (!sent)
+                    qCInfo(lcWindows, "main window shown before the page request");
+                showPending_ = false;
+                if (!unloading_)
+                    showNow();
+            });
+            return;
+        }
     }
+    // A second call while the first waits for the request: the first shows the window.
+    if (!showPending_)
+        showNow();
+}
+
+void frmMain::showNow()
+{
     show();
     raise();
     activateWindow();
@@ -245,6 +269,7 @@ void frmMain::Show()
         settlePlacement();
         reportSize();
     });
+    emit shown();
 }
 
 void frmMain::onLoad()
@@ -339,6 +364,7 @@ void frmMain::setStatusText(const QString& text)
     StatusBar1->setToolTip(QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
                            + QStringLiteral("</p>"));
     showStatusText();
+    emit statusTextChanged(text);
 }
 
 void frmMain::showStatusText()
@@ -556,6 +582,7 @@ void frmMain::onUnload()
     }
     close();
     qCInfo(lcWindows) << "main window unloaded";
+    emit unloading();
     ender_(0);
 }
 
@@ -584,11 +611,20 @@ void frmMain::onForeignSite(const QString& host)
     setStatusText(host.isEmpty() ? statusLine_ : kForeignSite + host);
 }
 
-bool frmMain::confirmExit()
+void frmMain::confirmExit(std::function<void(bool ok)> answered)
 {
-    const bool ok = platform::askOkCancel(this, kMessageCaption, kExitQuestion);
-    qCInfo(lcWindows) << (ok ? "exit confirmation: ok" : "exit confirmation: cancel");
-    return ok;
+    // The page's next titles wait for the answer: no second box on top of this one, and
+    // the commands keep their order. The box belongs to this window: the answer never
+    // comes to a window that has gone.
+    if (titles_)
+        titles_->hold();
+    platform::askOkCancel(this, kMessageCaption, kExitQuestion, [this, answered = std::move(answered)](bool ok) {
+        qCInfo(lcWindows) << (ok ? "exit confirmation: ok" : "exit confirmation: cancel");
+        emit exitAnswered(ok);
+        answered(ok);
+        if (titles_)
+            titles_->resume();
+    });
 }
 
 void frmMain::unload()
@@ -609,6 +645,7 @@ void frmMain::setDocumentTitle(std::u16string_view title)
 void frmMain::commandReceived(std::u16string_view command)
 {
     qCInfo(lcWindows).noquote() << "page command: " + fromView(command);
+    emit commandArrived(fromView(command));
     // Once the page is a chat, each of its commands may be a message the user should see.
     if (isChat)
         askAttention();

@@ -62,7 +62,8 @@ public:
     void setContactHost(const QString& host);
 
     // Modeless: loads the window on the first call (isChat = false, InitialForm), then
-    // shows it and returns; only the first call waits, for the contact lookup.
+    // shows it; only the first call waits, for the contact lookup, and it shows the
+    // window from the event loop once the page's request is out (see shown()).
     void Show();
     bool isLoaded() const { return loaded_; }
 
@@ -99,6 +100,18 @@ public:
     // milliseconds regardless.
     static void endProcess(int status, int graceMs = 5000);
 
+signals:
+    // The window is on screen (each time Show() shows it).
+    void shown();
+    // The status bar's whole text changed.
+    void statusTextChanged(const QString& text);
+    // A page command reached the window (upper-cased, without "VB:").
+    void commandArrived(const QString& command);
+    // The user answered the exit confirmation.
+    void exitAnswered(bool ok);
+    // The window unloads and the program is told to end.
+    void unloading();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -108,13 +121,14 @@ protected:
 
 private:
     void buildControls();
+    void showNow();
     void onLoad();
     void onUnload();
     void onDocumentTitle(const QString& title, const QUrl& url);
     void onForeignSite(const QString& host);
 
     // What the command bridge does through this window.
-    bool confirmExit() override;
+    void confirmExit(std::function<void(bool ok)> answered) override;
     void unload() override;
     void setDocumentTitle(std::u16string_view title) override;
     void commandReceived(std::u16string_view command) override;
@@ -146,6 +160,7 @@ private:
     const LoginView* login_ = nullptr;
     QString contactHost_; // the private lookup host
     bool loaded_ = false;
+    bool showPending_ = false; // the first Show() waits for the page's request
     bool unloading_ = false;
     bool enforcingSize_ = false;
     bool ruleQueued_ = false;

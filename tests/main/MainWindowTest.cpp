@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QHelpEvent>
 #include <QTextDocument>
@@ -50,7 +51,10 @@ protected:
     void show(const QString& copyright = QStringLiteral("1"))
     {
         window->Copyright = copyright;
+        QSignalSpy shown(window.get(), &frmMain::shown);
         window->Show();
+        // On screen from the event loop, once the page's request is out.
+        ASSERT_TRUE(waitFor([&] { return shown.count() == 1; }));
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
         // The application's address refuses; the tests' own pages come after that failure
         // (Qt 6.8 marks a page that replaces a load still failing as the error page).
