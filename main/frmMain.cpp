@@ -133,11 +133,11 @@ const QString& frmMain::ownershipLine()
 void frmMain::endProcess(int status, int graceMs)
 {
     QCoreApplication::exit(status);
-    // The user asked to end, and ending must not depend on the engine: with a page whose
-    // script never lets go of its renderer, the engine's shut-down after the loop can
-    // wait for it for good (the exit probe's "busy" case). A normal end, the session
-    // written to disk, takes far less than the grace; after it the process ends anyway.
-    // Detached: nothing waits for it, and it must outlive whatever hangs.
+    // The user asked to end, and the end must not depend on the engine: what follows the
+    // loop (pages and profile going, the session written to disk) waits for the browser
+    // processes, and a renderer stuck in a page's script may keep it waiting. Normally
+    // the process is gone before the grace runs out and this never fires; it bounds the
+    // rest. Detached: nothing waits for it, and it must outlive whatever hangs.
     std::thread([status, graceMs] {
         std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
         std::_Exit(status);
@@ -312,6 +312,7 @@ void frmMain::InitialForm()
     const QString address = QString::fromUtf16(kServerScheme.data(), kServerScheme.size()) + loginVisitUrl()
                             + QStringLiteral("/ui/common/login.jsp?cp=") + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
+    emit navigating(QUrl(address));
     browser_->setApplicationAddress(QUrl(address));
     WebBrowser1->load(QUrl(address));
 }
@@ -589,6 +590,7 @@ void frmMain::onUnload()
 void frmMain::onDocumentTitle(const QString& title, const QUrl& url)
 {
     qCInfo(lcWindows).noquote() << "page title: " + title;
+    emit pageTitleSeen(title);
     if (unloading_)
         return;
     // Only the application's own pages may command the client.
@@ -638,8 +640,10 @@ void frmMain::setDocumentTitle(std::u16string_view title)
         return;
     const QString text = fromView(title);
     WebBrowser1->page()->runJavaScript(QStringLiteral("document.title = %1;").arg(jsString(text)));
-    if (title == mainlogic::kProductTitle)
+    if (title == mainlogic::kProductTitle) {
         qCInfo(lcWindows) << "document title reset";
+        emit documentTitleReset();
+    }
 }
 
 void frmMain::commandReceived(std::u16string_view command)
@@ -654,6 +658,7 @@ void frmMain::commandReceived(std::u16string_view command)
 void frmMain::chatFlagSet()
 {
     qCInfo(lcWindows) << "chat flag set";
+    emit chatFlagRaised();
     askAttention();
 }
 

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -101,12 +102,21 @@ public:
     static void endProcess(int status, int graceMs = 5000);
 
 signals:
-    // The window is on screen (each time Show() shows it).
+    // What the window does, as it does it (tests and whoever watches the window).
+    // On screen (each time Show() shows it).
     void shown();
+    // The first navigation, to the application's login page.
+    void navigating(const QUrl& address);
     // The status bar's whole text changed.
     void statusTextChanged(const QString& text);
+    // A title the page set, before anything decides whether it commands the window.
+    void pageTitleSeen(const QString& title);
     // A page command reached the window (upper-cased, without "VB:").
     void commandArrived(const QString& command);
+    // The chat flag went up.
+    void chatFlagRaised();
+    // The document title was set back to the product's name after a command.
+    void documentTitleReset();
     // The user answered the exit confirmation.
     void exitAnswered(bool ok);
     // The window unloads and the program is told to end.

@@ -34,24 +34,7 @@ void openBox(QMessageBox* box)
     // parent window and leave the popup windows to the user.
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
-    Seams& s = seams();
-    if (s.watch) {
-        BoxSeen seen{box->windowTitle(), box->text(), {}, {}, box->icon() == QMessageBox::Information};
-        for (QAbstractButton* button : box->buttons())
-            seen.buttons << button->text();
-        if (box->defaultButton())
-            seen.defaultButton = box->defaultButton()->text();
-        s.watch(seen);
-    }
-    if (s.answers.isEmpty())
-        return;
-    const QString answer = s.answers.takeFirst();
-    for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == answer) {
-            QTimer::singleShot(0, button, &QAbstractButton::click);
-            return;
-        }
-    }
+    offerToBoxSeams(box);
 }
 
 } // namespace
@@ -79,6 +62,29 @@ void askOkCancel(QWidget* parent, const QString& caption, const QString& text, s
             answered(box->clickedButton() == ok);
     });
     openBox(box);
+}
+
+void offerToBoxSeams(QMessageBox* box)
+{
+    Seams& s = seams();
+    if (s.watch) {
+        BoxSeen seen{box->windowTitle(), box->text(), {}, {}, box->icon() == QMessageBox::Information};
+        for (QAbstractButton* button : box->buttons())
+            seen.buttons << button->text();
+        if (box->defaultButton())
+            seen.defaultButton = box->defaultButton()->text();
+        s.watch(seen);
+    }
+    if (s.answers.isEmpty())
+        return;
+    const QString answer = s.answers.takeFirst();
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == answer) {
+            // From the event loop, once the box is up (a page's dialog runs its own).
+            QTimer::singleShot(0, button, &QAbstractButton::click);
+            return;
+        }
+    }
 }
 
 void answerNextBox(const QString& buttonText) { seams().answers << buttonText; }

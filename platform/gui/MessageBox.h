@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 // The program's two kinds of message box, as the target desktops show them
@@ -38,5 +39,8 @@ void answerNextBox(const QString& buttonText);
 void watchBoxes(std::function<void(const BoxSeen& box)> watch);
 // Drops answers not used yet and the watcher.
 void resetBoxSeams();
+// Puts a box opened elsewhere (the page's own dialogs) through the same seams; call it
+// once the box is set up, just before it shows.
+void offerToBoxSeams(QMessageBox* box);
 
 } // namespace talvo::platform

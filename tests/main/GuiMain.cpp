@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
 
 #include <unistd.h>
 
@@ -12,35 +11,14 @@
 namespace {
 QtMessageHandler previousHandler = nullptr;
 
-void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void dropPageConsole(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (context.category && qstrcmp(context.category, "talvo.windows") == 0) {
-        windowLog().append(message);
-        return;
-    }
     if (context.category && qstrcmp(context.category, "js") == 0)
         return; // the test pages' console
     if (previousHandler)
         previousHandler(type, context, message);
 }
 } // namespace
-
-QStringList& windowLog()
-{
-    static QStringList lines;
-    return lines;
-}
-
-void recordWindowLog()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("talvo.windows.info=true"));
-    previousHandler = qInstallMessageHandler(recordMessage);
-}
-
-int countLines(const QString& line)
-{
-    return static_cast<int>(windowLog().count(line));
-}
 
 int main(int argc, char** argv)
 {
@@ -65,7 +43,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));
-    recordWindowLog();
+    previousHandler = qInstallMessageHandler(dropPageConsole);
     ::testing::InitGoogleTest(&argc, argv);
     const int failed = RUN_ALL_TESTS();
     if (!config.isEmpty())
