@@ -298,6 +298,7 @@ void frmLogin::showLookupAttempt(int attempt)
     } else {
         showAttempt(attempt);
     }
+    emit lookupAttemptShown(attempt);
 }
 
 void frmLogin::lookupDone(const QString& address)

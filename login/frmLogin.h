@@ -88,6 +88,9 @@ public:
     LoadResult Form_Load();
 
 signals:
+    // The number (from 1) of the check-code attempt now shown, on the splash at start or
+    // under the login picture.
+    void lookupAttemptShown(int attempt);
     // A lookup (from the start or the login picture) has ended and its answer was acted
     // on: handed off, the window is the user's again, or (closed meanwhile) dropped.
     void lookupEnded();
