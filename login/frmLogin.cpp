@@ -388,10 +388,9 @@ void frmLogin::handOff()
 
 void frmLogin::unload()
 {
-    flow_.unload();
-    if (unloaded_)
+    if (isUnloaded())
         return;
-    unloaded_ = true;
+    flow_.unload();
     setBusyLook(false);
     hide();
     qCInfo(lcWindows, "login window unloaded");
@@ -429,7 +428,7 @@ void frmLogin::showAttempt(int attempt)
 void frmLogin::cmdLogin_Click()
 {
     // Input held back during a lookup never gets here; this guards calls from code.
-    if (unloaded_ || flow_.phase() != login::LookupPhase::Idle)
+    if (flow_.phase() != login::LookupPhase::Idle)
         return;
     member.clear();
     for (int index = 0; index <= chkCopyrightUBound(); ++index) {
@@ -590,9 +589,8 @@ void frmLogin::showEvent(QShowEvent* event)
 void frmLogin::closeEvent(QCloseEvent* event)
 {
     // Closed from outside (window manager): the same as unloading; the object stays.
-    flow_.unload();
-    if (!unloaded_) {
-        unloaded_ = true;
+    if (!isUnloaded()) {
+        flow_.unload();
         qCInfo(lcWindows, "login window unloaded");
     }
     event->accept();

@@ -100,7 +100,7 @@ public:
     Services& services() { return services_; }
     // Where the hover pictures are read from (default: the program folder's images/login).
     void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }
-    bool isUnloaded() const { return unloaded_; }
+    bool isUnloaded() const { return flow_.phase() == login::LookupPhase::Unloaded; }
 
     // The controls, for the window's own tests and for whoever needs to look at them.
     login::PictureBox* cmdLogin() const { return cmdLogin_; }
@@ -161,7 +161,6 @@ private:
     Services services_;
     QString pictureFolder_;
     QPixmap skin_;
-    bool unloaded_ = false;
     login::LookupFlow flow_;
     std::unique_ptr<login::StartupSplash> splash_; // while the lookup at start runs
     bool centred_ = false;
