@@ -96,9 +96,8 @@ TEST(OffThread, NothingRunsOnceTheReceiverHasGone)
     release->set_value();
     ASSERT_EQ(workerDone.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     // Whatever the worker posted has had every chance to run.
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
     EXPECT_EQ(ran, 0);
 }
 
