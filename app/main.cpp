@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -107,6 +108,9 @@ int main(int argc, char** argv)
     login.services().dropBrowserPage = [&warmUp] { warmUp.dropPage(); };
     login.services().setMainCopyright = [&main](const QString& code) { main.Copyright = code; };
     login.services().showMain = [&main] { main.Show(); };
+    login.services().mainOnScreen = [&main, &login](std::function<void()> onScreen) {
+        QObject::connect(&main, &talvo::frmMain::shown, &login, std::move(onScreen), Qt::SingleShotConnection);
+    };
     login.services().contactLookupJob = [&main](const QString& code) { return main.contactLookupJob(code); };
     main.setLoginView(&login);
     main.setBrowserWarmUp(&warmUp);
@@ -123,11 +127,12 @@ int main(int argc, char** argv)
 
     switch (login.Form_Load()) {
     case talvo::frmLogin::LoadResult::SecondInstance:
-        return 0;
+        // Only the notice is up; the program ends (status 0) once it is closed.
+        return app.exec();
     case talvo::frmLogin::LoadResult::WaitForUser:
         login.show();
         break;
-    case talvo::frmLogin::LoadResult::HandedOff:
+    case talvo::frmLogin::LoadResult::LookingUp:
         break;
     }
     return app.exec();

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "platform/gui/Diagnostics.h"
+#include "platform/gui/MessageBox.h"
 
 namespace talvo::browser::pagedialogs {
 
@@ -38,6 +39,8 @@ QPointer<QMessageBox> makeBox(QMessageBox::Icon icon, QWidget* parent, const QSt
 bool run(QDialog* dialog)
 {
     QPointer<QDialog> alive(dialog);
+    if (auto* box = qobject_cast<QMessageBox*>(dialog))
+        platform::offerToBoxSeams(box);
     dialog->exec();
     return !alive.isNull();
 }

@@ -65,7 +65,11 @@ void PrintPreview::render(QPrinter* printer)
 {
     if (!view_)
         return;
-    // The preview paints synchronously; the engine renders asynchronously.
+    // The one wait of ours besides the page's own dialogs: QPrintPreviewWidget takes the
+    // pages off the printer as soon as paintRequested returns, so they must be painted by
+    // then, while the engine renders a page onto a printer only asynchronously
+    // (printFinished) and onto nothing we could render ahead and replay here without a
+    // PDF renderer. The wait ends with the render, the view's end or the time limit.
     QEventLoop wait;
     bool done = false;
     const auto connection = connect(view_, &QWebEngineView::printFinished, &wait, [&](bool ok) {

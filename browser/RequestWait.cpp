@@ -1,6 +1,6 @@
 #include "browser/RequestWait.h"
 
-#include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInfo>
@@ -10,39 +10,53 @@ namespace talvo::browser {
 
 namespace {
 
-// Sees the page's requests on the user-interface thread, just before they leave.
+// Sees the page's requests on the user-interface thread, just before they leave; goes
+// with the page, or by itself once it has answered.
 class MainFrameSpy : public QWebEngineUrlRequestInterceptor {
 public:
-    explicit MainFrameSpy(QEventLoop& loop) : loop_(loop) {}
-    bool seen() const { return seen_; }
+    MainFrameSpy(QWebEnginePage* page, QObject* context, std::function<void(bool sent)> then)
+        : QWebEngineUrlRequestInterceptor(page), page_(page), context_(context), then_(std::move(then))
+    {
+    }
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
-        if (seen_ || info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
+        if (answered_ || info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame)
             return;
-        seen_ = true;
         // One more turn of the loop, so the engine passes the request on first.
-        QTimer::singleShot(0, &loop_, &QEventLoop::quit);
+        QTimer::singleShot(0, this, [this] { answer(true); });
+    }
+
+    void answer(bool sent)
+    {
+        if (answered_)
+            return;
+        answered_ = true;
+        if (page_)
+            page_->setUrlRequestInterceptor(nullptr);
+        deleteLater();
+        if (context_)
+            then_(sent);
     }
 
 private:
-    QEventLoop& loop_;
-    bool seen_ = false;
+    QPointer<QWebEnginePage> page_;
+    QPointer<QObject> context_;
+    std::function<void(bool)> then_;
+    bool answered_ = false;
 };
 
 } // namespace
 
-bool waitForPageRequest(QWebEnginePage* page, int timeoutMs)
+void whenPageRequestSent(QWebEnginePage* page, int timeoutMs, QObject* context, std::function<void(bool sent)> then)
 {
-    if (!page)
-        return false;
-    QEventLoop loop;
-    MainFrameSpy spy(loop);
-    page->setUrlRequestInterceptor(&spy);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    page->setUrlRequestInterceptor(nullptr);
-    return spy.seen();
+    if (!page) {
+        QTimer::singleShot(0, context, [then = std::move(then)] { then(false); });
+        return;
+    }
+    auto* spy = new MainFrameSpy(page, context, std::move(then));
+    page->setUrlRequestInterceptor(spy);
+    QTimer::singleShot(timeoutMs, spy, [spy] { spy->answer(false); });
 }
 
 } // namespace talvo::browser

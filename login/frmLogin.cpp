@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QScreen>
 #include <QStringList>
@@ -14,6 +15,7 @@
 #include <cmath>
 #include <exception>
 #include <optional>
+#include <variant>
 
 #include "codec/Base64.h"
 #include "login/LoginControls.h"
@@ -102,8 +104,12 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
           (platform::programFolder() / "images" / "login").generic_u16string()))
 {
     services_.requests = login::xmlHttpRequests();
-    services_.showNotice = [](const QString& caption, const QString& message) {
-        platform::showInformation(nullptr, caption, message);
+    // Told only when this start stops here: the program ends once the box is closed.
+    services_.showNotice = [this](const QString& caption, const QString& message) {
+        platform::showInformation(nullptr, caption, message, [self = QPointer<frmLogin>(this)] {
+            if (self && self->services_.endProcess)
+                self->services_.endProcess();
+        });
     };
     services_.openBrowser = [](const QString& address) {
         return platform::openInSystemBrowser(address.toStdU16String());
@@ -208,8 +214,11 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     connect(picMin_, &login::PictureBox::mouseMoved, this, &frmLogin::PicMin_MouseMove);
     connect(lnkLeaveWord_, &login::ClickLabel::clicked, this, &frmLogin::lnkLeaveWord_Click);
 
-    // Sees the input of every control before it does, to hold it back while a lookup runs.
-    qApp->installEventFilter(this);
+    // Sees the input of the window and of every control before they do, to hold it back
+    // while a lookup runs.
+    installEventFilter(this);
+    for (QWidget* control : findChildren<QWidget*>())
+        control->installEventFilter(this);
 }
 
 frmLogin::~frmLogin() = default;
@@ -227,54 +236,87 @@ QString frmLogin::getCheckCode()
     return QString::fromStdU16String(lookup.getCheckCode(ServerUrl.toStdU16String()));
 }
 
-QString frmLogin::getVisitUrl(const QString& strMember, const std::function<void(int attempt)>& onAttempt)
+void frmLogin::startLookup(login::LookupFlow::Origin origin)
 {
+    if (!flow_.start(origin))
+        return;
     const login::AddressLookup lookup(services_.requests);
     std::function<void()> contact;
     if (services_.contactLookupJob)
-        contact = services_.contactLookupJob(strMember);
-    // Once the address is in, the hand-off has begun: nothing more counts here.
-    const std::function<void()> addressIn = [this] {
-        if (phase_ == login::LookupPhase::LookingUp)
-            phase_ = login::LookupPhase::HandingOff;
-    };
+        contact = services_.contactLookupJob(member);
     // The worker owns copies of all it uses: if the program ends while a request hangs,
-    // it is left behind and touches nothing of ours. The callbacks only ever run here.
-    const std::optional<std::u16string> address = platform::runOffThread<std::u16string>(
-        [lookup, host = ServerUrl.toStdU16String(), code = strMember.toStdU16String(), contact,
-         onAttempt, addressIn](const platform::UiPost& post) {
+    // it is left behind and touches nothing of ours. What it posts runs here, and only
+    // while this window object is there.
+    platform::runOffThread<std::u16string>(
+        this,
+        [this, lookup, host = ServerUrl.toStdU16String(), code = member.toStdU16String(),
+         contact](const platform::UiPost& post) {
             login::AttemptObserver tell;
-            tell = [&post, onAttempt](int attempt) {
-                // Said here, as the attempt starts: this thread may be busy for a while.
+            tell = [this, &post](int attempt) {
+                // Said here, as the attempt starts: the window's thread may be busy for a while.
                 qCInfo(lcWindows, "connecting: attempt %d", attempt);
-                if (onAttempt)
-                    post([onAttempt, attempt] { onAttempt(attempt); });
+                post([this, attempt] { showLookupAttempt(attempt); });
             };
             std::u16string url = lookup.getVisitUrl(host, code, tell);
             if (!url.empty()) {
-                post(addressIn);
+                // Once the address is in, the hand-off has begun: nothing more counts here.
+                post([this] { flow_.addressIn(); });
                 // At once, so the contact request follows the address request on the
-                // wire while this thread may still be busy.
+                // wire while the window's thread may still be busy.
                 if (contact)
                     contact();
             }
             return url;
         },
-        [this] {
-            // The engine's start-up does not depend on the answers: it runs while they
-            // are awaited, so the page can be asked for as soon as they are in.
-            if (services_.startBrowser)
-                services_.startBrowser();
-            browserStarted_ = true;
-            if (services_.prepareBrowserPage)
-                services_.prepareBrowserPage();
+        [this](std::variant<std::u16string, platform::WorkFailure> outcome) {
+            // A lookup that failed on its way (already in the log) found no address either.
+            const auto* url = std::get_if<std::u16string>(&outcome);
+            lookupDone(url ? QString::fromStdU16String(*url) : QString());
         });
-    if (!address || address->empty()) {
-        // No main window for now: no render process may stay behind for it.
-        if (services_.dropBrowserPage)
-            services_.dropBrowserPage();
+    // The engine's start-up does not depend on the answers: it runs while they are
+    // awaited, so the page can be asked for as soon as they are in.
+    if (services_.startBrowser)
+        services_.startBrowser();
+    browserStarted_ = true;
+    if (services_.prepareBrowserPage)
+        services_.prepareBrowserPage();
+}
+
+void frmLogin::showLookupAttempt(int attempt)
+{
+    if (flow_.phase() != login::LookupPhase::LookingUp)
+        return;
+    if (flow_.origin() == login::LookupFlow::Origin::Start) {
+        if (splash_)
+            splash_->showAttempt(attempt);
+    } else {
+        showAttempt(attempt);
     }
-    return address ? QString::fromStdU16String(*address) : QString();
+    emit lookupAttemptShown(attempt);
+}
+
+void frmLogin::lookupDone(const QString& address)
+{
+    VisitUrl = address;
+    // No main window for now: no render process may stay behind for it.
+    if (address.isEmpty() && services_.dropBrowserPage)
+        services_.dropBrowserPage();
+    // Gone before the main window or the login window shows.
+    splash_.reset();
+    switch (flow_.finished(!address.isEmpty())) {
+    case login::LookupFlow::Next::Nothing:
+        break; // closed while the server was asked
+    case login::LookupFlow::Next::HandOff:
+        handOff();
+        break;
+    case login::LookupFlow::Next::ShowChoice:
+        show();
+        break;
+    case login::LookupFlow::Next::BackToChoice:
+        setBusyLook(false);
+        break;
+    }
+    emit lookupEnded();
 }
 
 Variant frmLogin::Base64Code(const QString& modo, const QString& strSource)
@@ -318,36 +360,34 @@ frmLogin::LoadResult frmLogin::Form_Load()
     }
 
     if (!member.isEmpty()) {
-        login::StartupSplash splash;
-        splash.showAttempt(1);
-        phase_ = login::LookupPhase::LookingUp;
-        VisitUrl = getVisitUrl(member, [&splash](int attempt) { splash.showAttempt(attempt); });
-        if (VisitUrl.isEmpty())
-            phase_ = login::LookupPhase::Idle;
-    }
-
-    if (!VisitUrl.isEmpty()) {
-        handOff();
-        return LoadResult::HandedOff;
+        splash_ = std::make_unique<login::StartupSplash>();
+        splash_->showAttempt(1);
+        startLookup(login::LookupFlow::Origin::Start);
+        return LoadResult::LookingUp;
     }
     return LoadResult::WaitForUser;
 }
 
 void frmLogin::handOff()
 {
-    // From here on the window takes no input: the main window is on its way.
-    phase_ = login::LookupPhase::HandingOff;
-    if (services_.showMain)
-        services_.showMain();
-    unload();
+    // From here on the window takes no input: the main window is on its way, and this
+    // one goes once it is there.
+    flow_.handOff();
+    if (!services_.mainOnScreen || !services_.showMain) {
+        if (services_.showMain)
+            services_.showMain();
+        unload();
+        return;
+    }
+    services_.mainOnScreen([this] { unload(); });
+    services_.showMain();
 }
 
 void frmLogin::unload()
 {
-    phase_ = login::LookupPhase::Unloaded;
-    if (unloaded_)
+    if (isUnloaded())
         return;
-    unloaded_ = true;
+    flow_.unload();
     setBusyLook(false);
     hide();
     qCInfo(lcWindows, "login window unloaded");
@@ -385,7 +425,7 @@ void frmLogin::showAttempt(int attempt)
 void frmLogin::cmdLogin_Click()
 {
     // Input held back during a lookup never gets here; this guards calls from code.
-    if (unloaded_ || phase_ != login::LookupPhase::Idle)
+    if (flow_.phase() != login::LookupPhase::Idle)
         return;
     member.clear();
     for (int index = 0; index <= chkCopyrightUBound(); ++index) {
@@ -399,15 +439,9 @@ void frmLogin::cmdLogin_Click()
         }
     }
     if (!member.isEmpty()) {
-        phase_ = login::LookupPhase::LookingUp;
         setBusyLook(true);
-        VisitUrl = getVisitUrl(member, [this](int attempt) { showAttempt(attempt); });
-        if (unloaded_)
-            return; // closed while the server was asked
-        if (VisitUrl.isEmpty()) {
-            setBusyLook(false);
-            phase_ = login::LookupPhase::Idle;
-        }
+        startLookup(login::LookupFlow::Origin::LoginPicture);
+        return; // lookupDone goes on
     }
     if (!VisitUrl.isEmpty())
         handOff();
@@ -508,13 +542,10 @@ void frmLogin::keyPressEvent(QKeyEvent* event)
 
 bool frmLogin::eventFilter(QObject* watched, QEvent* event)
 {
-    if (phase_ == login::LookupPhase::Idle || !watched->isWidgetType())
+    if (flow_.phase() == login::LookupPhase::Idle || !watched->isWidgetType())
         return false;
-    const auto* widget = static_cast<QWidget*>(watched);
-    const std::optional<login::InputKind> kind = inputKind(event, widget == picClose_);
-    if (!kind || widget->window() != this)
-        return false;
-    return !login::deliverInput(phase_, *kind);
+    const std::optional<login::InputKind> kind = inputKind(event, watched == picClose_);
+    return kind && !flow_.delivers(*kind);
 }
 
 void frmLogin::paintEvent(QPaintEvent*)
@@ -542,7 +573,7 @@ void frmLogin::showEvent(QShowEvent* event)
         // The engine starts while the user chooses, once the window is on screen.
         if (!browserStarted_) {
             QTimer::singleShot(100, this, [this] {
-                if (browserStarted_ || phase_ != login::LookupPhase::Idle)
+                if (browserStarted_ || flow_.phase() != login::LookupPhase::Idle)
                     return;
                 browserStarted_ = true;
                 if (services_.startBrowser)
@@ -556,9 +587,8 @@ void frmLogin::showEvent(QShowEvent* event)
 void frmLogin::closeEvent(QCloseEvent* event)
 {
     // Closed from outside (window manager): the same as unloading; the object stays.
-    phase_ = login::LookupPhase::Unloaded;
-    if (!unloaded_) {
-        unloaded_ = true;
+    if (!isUnloaded()) {
+        flow_.unload();
         qCInfo(lcWindows, "login window unloaded");
     }
     event->accept();

@@ -6,8 +6,10 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "login/logic/AddressLookup.h"
+#include "login/logic/LookupFlow.h"
 #include "login/logic/WindowInput.h"
 #include "main/LoginView.h"
 #include "platform/Variant.h"
@@ -41,9 +43,13 @@ public:
         login::RequestFactory requests;                   // default: a new xmlHttp per step
         std::function<bool()> isFirstInstance;            // unset: no other instance looked for
         std::function<void()> bringRunningForward;        // asks the running instance to come up
+        // Returns at once; the default box ends the process (endProcess) once it is closed.
         std::function<void(const QString& caption, const QString& text)> showNotice;
         std::function<void(const QString& code)> setMainCopyright; // frmMain's Copyright
         std::function<void()> showMain;                   // frmMain, modeless
+        // Runs onScreen once the main window shown by showMain is on screen: this window
+        // stays up until then (unset: it goes at once).
+        std::function<void(std::function<void()> onScreen)> mainOnScreen;
         std::function<bool(const QString& address)> openBrowser;
         std::function<void()> endProcess;                 // status 0
         std::function<QString()> startName;               // the start name, not lower-cased
@@ -59,7 +65,9 @@ public:
         std::function<void()> dropBrowserPage;
     };
 
-    enum class LoadResult { SecondInstance, HandedOff, WaitForUser };
+    // LookingUp: the edition came from the start name and its lookup runs; the window
+    // then hands off or shows itself, and says so with lookupEnded().
+    enum class LoadResult { SecondInstance, WaitForUser, LookingUp };
 
     explicit frmLogin(Defaults defaults, QWidget* parent = nullptr);
     ~frmLogin() override;
@@ -81,10 +89,20 @@ public:
     // The process's start. WaitForUser: the caller shows the window.
     LoadResult Form_Load();
 
+signals:
+    // The number (from 1) of the check-code attempt now shown, on the splash at start or
+    // under the login picture.
+    void lookupAttemptShown(int attempt);
+    // A lookup (from the start or the login picture) has ended and its answer was acted
+    // on: handed off, the window is the user's again, or (closed meanwhile) dropped.
+    void lookupEnded();
+
+public:
+
     Services& services() { return services_; }
     // Where the hover pictures are read from (default: the program folder's images/login).
     void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }
-    bool isUnloaded() const { return unloaded_; }
+    bool isUnloaded() const { return flow_.phase() == login::LookupPhase::Unloaded; }
 
     // The controls, for the window's own tests and for whoever needs to look at them.
     login::PictureBox* cmdLogin() const { return cmdLogin_; }
@@ -96,7 +114,7 @@ public:
     login::ClickLabel* lnkLeaveWord() const { return lnkLeaveWord_; }
     // "正在连接服务器… 第 N 次尝试" while a lookup started here runs; hidden otherwise.
     QWidget* connectingLabel() const { return lblConnecting_; }
-    login::LookupPhase lookupPhase() const { return phase_; }
+    login::LookupPhase lookupPhase() const { return flow_.phase(); }
     QWidget* Label2() const { return label2_; }
     QWidget* lblBottom() const { return lblBottom_; }
     QPoint mouseDownTwips() const { return {mouseDownX_, mouseDownY_}; }
@@ -117,11 +135,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Runs on a worker thread while this thread keeps its event loop; onAttempt runs
-    // here, with the number of each check-code attempt.
-    // The browser engine and the main window's page warm up meanwhile; when no address
-    // comes, the page goes again.
-    QString getVisitUrl(const QString& strMember, const std::function<void(int attempt)>& onAttempt = {});
+    // Asks the server for member's address on a worker thread and returns at once; the
+    // attempts and the answer come back to this thread (lookupDone). The browser engine
+    // and the main window's page warm up meanwhile.
+    void startLookup(login::LookupFlow::Origin origin);
+    void lookupDone(const QString& address);
+    void showLookupAttempt(int attempt);
     void setBusyLook(bool busy);
     void showAttempt(int attempt);
     bool editionChecked() const;
@@ -144,8 +163,8 @@ private:
     Services services_;
     QString pictureFolder_;
     QPixmap skin_;
-    bool unloaded_ = false;
-    login::LookupPhase phase_ = login::LookupPhase::Idle;
+    login::LookupFlow flow_;
+    std::unique_ptr<login::StartupSplash> splash_; // while the lookup at start runs
     bool centred_ = false;
     bool browserStarted_ = false;
     int mouseDownX_ = 0; // twips

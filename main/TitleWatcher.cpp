@@ -100,6 +100,7 @@ void TitleWatcher::stop()
 {
     stopped_ = true;
     queue_.clear();
+    ready_.clear();
 }
 
 bool TitleWatcher::couldBeAddress(const QString& text, const QUrl& url)
@@ -173,18 +174,33 @@ void TitleWatcher::pump()
         return; // the outer call picks the rest up
     delivering_ = true;
     QPointer<TitleWatcher> self(this);
-    while (!stopped_ && !queue_.empty() && !queue_.front().fetching) {
-        const Entry entry = std::move(queue_.front());
-        queue_.pop_front();
-        for (const std::u16string& title : exactTitles_.onReport(entry.reported, entry.exact, entry.couldBeAddress)) {
-            emit titleChanged(QString::fromStdU16String(title), entry.url);
-            if (!self)
-                return; // the receiver took the page down with it
-            if (stopped_)
+    while (!stopped_ && !held_) {
+        if (ready_.empty()) {
+            if (queue_.empty() || queue_.front().fetching)
                 break;
+            const Entry entry = std::move(queue_.front());
+            queue_.pop_front();
+            const std::vector<std::u16string> titles =
+                exactTitles_.onReport(entry.reported, entry.exact, entry.couldBeAddress);
+            ready_.assign(titles.begin(), titles.end());
+            readyUrl_ = entry.url;
+            continue;
         }
+        const QString title = QString::fromStdU16String(ready_.front());
+        ready_.pop_front();
+        emit titleChanged(title, readyUrl_);
+        if (!self)
+            return; // the receiver took the page down with it
     }
     delivering_ = false;
+}
+
+void TitleWatcher::hold() { held_ = true; }
+
+void TitleWatcher::resume()
+{
+    held_ = false;
+    pump();
 }
 
 } // namespace talvo

@@ -24,9 +24,9 @@ namespace talvo {
 // was recorded since the previous one; later reports wait behind it so the order is kept.
 // A change of blanks alone is no change to the engine and brings no report of its own:
 // it is passed on, in its place, with the next report.
-// While a receiver is still handling one title (an open exit confirmation runs its own
-// event loop), further titles queue up instead of nesting: the newest 256 at most, each cut
-// to 64 Ki units.
+// While the receiver holds them (an exit confirmation waits for its answer), further
+// titles queue up, as they do behind a title still being handled: the newest 256 at most,
+// each cut to 64 Ki units.
 class TitleWatcher : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +36,9 @@ public:
 
     // Nothing is delivered after this, queued titles included.
     void stop();
+    // Titles wait from now on, until resume(); the rest of a report waits as well.
+    void hold();
+    void resume();
 
     // True when text may be the address WebEngine shows for an untitled document.
     static bool couldBeAddress(const QString& text, const QUrl& url);
@@ -64,6 +67,10 @@ private:
     int fetchTimeoutMs_;
     mainlogic::ExactTitles exactTitles_;
     std::deque<Entry> queue_;
+    // The titles of the report being delivered that have not gone out yet.
+    std::deque<std::u16string> ready_;
+    QUrl readyUrl_;
+    bool held_ = false;
     std::uint64_t nextId_ = 1;
     bool delivering_ = false;
     bool stopped_ = false;

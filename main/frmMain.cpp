@@ -136,6 +136,11 @@ const QString& frmMain::ownershipLine()
 void frmMain::endProcess(int status, int graceMs)
 {
     QCoreApplication::exit(status);
+    // The user asked to end, and the end must not depend on the engine: what follows the
+    // loop (pages and profile going, the session written to disk) waits for the browser
+    // processes, and a renderer stuck in a page's script may keep it waiting. Normally
+    // the process is gone before the grace runs out and this never fires; it bounds the
+    // rest. Detached: nothing waits for it, and it must outlive whatever hangs.
     std::thread([status, graceMs] {
         std::this_thread::sleep_for(std::chrono::milliseconds(graceMs));
         std::_Exit(status);
@@ -221,16 +226,35 @@ void frmMain::Show()
         try {
             onLoad();
         } catch (const std::exception& error) {
-            // Start-up has no way round a failed step: say so and end.
+            // Start-up has no way round a failed step: say so and end once the user has read it.
             platform::showInformation(nullptr, kMessageCaption,
-                                      QString::fromUtf16(u"主窗口无法启动：") + QString::fromLocal8Bit(error.what()));
-            ender_(1);
+                                      QString::fromUtf16(u"主窗口无法启动：") + QString::fromLocal8Bit(error.what()),
+                                      [self = QPointer<frmMain>(this)] {
+                                          if (self)
+                                              self->ender_(1);
+                                      });
             return;
         }
         // The page's request goes out before the window's first frame holds this thread.
-        if (WebBrowser1 && !browser::waitForPageRequest(WebBrowser1->page(), kRequestWaitMs))
-            qCInfo(lcWindows, "main window shown before the page request");
+        if (WebBrowser1) {
+            showPending_ = true;
+            browser::whenPageRequestSent(WebBrowser1->page(), kRequestWaitMs, this, [this](bool sent) {
+                if (!sent)
+                    qCInfo(lcWindows, "main window shown before the page request");
+                showPending_ = false;
+                if (!unloading_)
+                    showNow();
+            });
+            return;
+        }
     }
+    // A second call while the first waits for the request: the first shows the window.
+    if (!showPending_)
+        showNow();
+}
+
+void frmMain::showNow()
+{
     show();
     raise();
     activateWindow();
@@ -250,6 +274,7 @@ void frmMain::Show()
         settlePlacement();
         reportSize();
     });
+    emit shown();
 }
 
 void frmMain::onLoad()
@@ -292,6 +317,7 @@ void frmMain::InitialForm()
     const QString address = QString::fromUtf16(kServerScheme.data(), kServerScheme.size()) + loginVisitUrl()
                             + QStringLiteral("/ui/common/login.jsp?cp=") + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
+    emit navigating(QUrl(address));
     browser_->setApplicationAddress(QUrl(address));
     WebBrowser1->load(QUrl(address));
 }
@@ -344,6 +370,7 @@ void frmMain::setStatusText(const QString& text)
     StatusBar1->setToolTip(QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
                            + QStringLiteral("</p>"));
     showStatusText();
+    emit statusTextChanged(text);
 }
 
 void frmMain::showStatusText()
@@ -561,12 +588,14 @@ void frmMain::onUnload()
     }
     close();
     qCInfo(lcWindows) << "main window unloaded";
+    emit unloading();
     ender_(0);
 }
 
 void frmMain::onDocumentTitle(const QString& title, const QUrl& url)
 {
     qCInfo(lcWindows).noquote() << "page title: " + title;
+    emit pageTitleSeen(title);
     if (unloading_)
         return;
     // Only the application's own pages may command the client.
@@ -589,11 +618,20 @@ void frmMain::onForeignSite(const QString& host)
     setStatusText(host.isEmpty() ? statusLine_ : kForeignSite + host);
 }
 
-bool frmMain::confirmExit()
+void frmMain::confirmExit(std::function<void(bool ok)> answered)
 {
-    const bool ok = platform::askOkCancel(this, kMessageCaption, kExitQuestion);
-    qCInfo(lcWindows) << (ok ? "exit confirmation: ok" : "exit confirmation: cancel");
-    return ok;
+    // The page's next titles wait for the answer: no second box on top of this one, and
+    // the commands keep their order. The box belongs to this window: the answer never
+    // comes to a window that has gone.
+    if (titles_)
+        titles_->hold();
+    platform::askOkCancel(this, kMessageCaption, kExitQuestion, [this, answered = std::move(answered)](bool ok) {
+        qCInfo(lcWindows) << (ok ? "exit confirmation: ok" : "exit confirmation: cancel");
+        emit exitAnswered(ok);
+        answered(ok);
+        if (titles_)
+            titles_->resume();
+    });
 }
 
 void frmMain::unload()
@@ -607,13 +645,16 @@ void frmMain::setDocumentTitle(std::u16string_view title)
         return;
     const QString text = fromView(title);
     WebBrowser1->page()->runJavaScript(QStringLiteral("document.title = %1;").arg(jsString(text)));
-    if (title == mainlogic::kProductTitle)
+    if (title == mainlogic::kProductTitle) {
         qCInfo(lcWindows) << "document title reset";
+        emit documentTitleReset();
+    }
 }
 
 void frmMain::commandReceived(std::u16string_view command)
 {
     qCInfo(lcWindows).noquote() << "page command: " + fromView(command);
+    emit commandArrived(fromView(command));
     // Once the page is a chat, each of its commands may be a message the user should see.
     if (isChat)
         askAttention();
@@ -622,6 +663,7 @@ void frmMain::commandReceived(std::u16string_view command)
 void frmMain::chatFlagSet()
 {
     qCInfo(lcWindows) << "chat flag set";
+    emit chatFlagRaised();
     askAttention();
 }
 

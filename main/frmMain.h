@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -67,7 +68,8 @@ public:
     void setContactHost(const QString& host);
 
     // Modeless: loads the window on the first call (isChat = false, InitialForm), then
-    // shows it and returns; only the first call waits, for the contact lookup.
+    // shows it; only the first call waits, for the contact lookup, and it shows the
+    // window from the event loop once the page's request is out (see shown()).
     void Show();
     bool isLoaded() const { return loaded_; }
 
@@ -104,6 +106,27 @@ public:
     // milliseconds regardless.
     static void endProcess(int status, int graceMs = 5000);
 
+signals:
+    // What the window does, as it does it (tests and whoever watches the window).
+    // On screen (each time Show() shows it).
+    void shown();
+    // The first navigation, to the application's login page.
+    void navigating(const QUrl& address);
+    // The status bar's whole text changed.
+    void statusTextChanged(const QString& text);
+    // A title the page set, before anything decides whether it commands the window.
+    void pageTitleSeen(const QString& title);
+    // A page command reached the window (upper-cased, without "VB:").
+    void commandArrived(const QString& command);
+    // The chat flag went up.
+    void chatFlagRaised();
+    // The document title was set back to the product's name after a command.
+    void documentTitleReset();
+    // The user answered the exit confirmation.
+    void exitAnswered(bool ok);
+    // The window unloads and the program is told to end.
+    void unloading();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -113,13 +136,14 @@ protected:
 
 private:
     void buildControls();
+    void showNow();
     void onLoad();
     void onUnload();
     void onDocumentTitle(const QString& title, const QUrl& url);
     void onForeignSite(const QString& host);
 
     // What the command bridge does through this window.
-    bool confirmExit() override;
+    void confirmExit(std::function<void(bool ok)> answered) override;
     void unload() override;
     void setDocumentTitle(std::u16string_view title) override;
     void commandReceived(std::u16string_view command) override;
@@ -151,6 +175,7 @@ private:
     const LoginView* login_ = nullptr;
     QString contactHost_; // the private lookup host
     bool loaded_ = false;
+    bool showPending_ = false; // the first Show() waits for the page's request
     bool unloading_ = false;
     bool enforcingSize_ = false;
     bool ruleQueued_ = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,9 @@ inline constexpr std::u16string_view kProductTitle = u"Zentarro";
 class BridgeActions {
 public:
     virtual ~BridgeActions() = default;
-    // The exit confirmation; true only when the user chose OK.
-    virtual bool confirmExit() = 0;
+    // The exit confirmation: answered gets true only when the user chose OK. It may run
+    // at once or later, from the event loop; it runs at most once.
+    virtual void confirmExit(std::function<void(bool ok)> answered) = 0;
     // Closes every window and ends the program.
     virtual void unload() = 0;
     virtual void setDocumentTitle(std::u16string_view title) = 0;
@@ -28,6 +30,7 @@ enum class BridgeOutcome {
     Ignored, // not a command: the title was left alone
     Handled, // a command ran and the title was reset
     Ended,   // the command ended the program; nothing ran after it
+    Asked,   // the command waits for the user's answer; the rest follows it
 };
 
 // True when the first three characters of title, upper-cased, are "VB:".
@@ -38,7 +41,8 @@ bool isPageCommand(std::u16string_view title);
 std::u16string pageCommand(std::u16string_view title);
 
 // Handles one change of the document title. isChat is the window's chat flag; it only
-// ever goes from false to true here.
+// ever goes from false to true here. An answer that comes later finishes the command with
+// isChat and actions, which must still be there then.
 BridgeOutcome onTitleChange(std::u16string_view title, bool& isChat, BridgeActions& actions);
 
 } // namespace talvo::mainlogic

@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <vector>
 
 #include "login/LoginControls.h"
@@ -124,6 +126,8 @@ protected:
             ++world_.mainShown;
             world_.windowsBesidesLoginAtHandOff = otherVisibleWindows(login_.get());
         };
+        // The fake main window is on screen as soon as it is asked for.
+        s.mainOnScreen = nullptr;
         s.openBrowser = [this](const QString& a) {
             world_.opened.push_back(a);
             return true;
@@ -133,6 +137,13 @@ protected:
             ++world_.startNameReads;
             return world_.startName;
         };
+        ended_ = std::make_unique<QSignalSpy>(login_.get(), &frmLogin::lookupEnded);
+    }
+
+    // Lets the lookups run until count of them have ended since the window was made.
+    bool lookupsEnded(int count)
+    {
+        return QTest::qWaitFor([this, count] { return ended_->count() >= count; }, 10000);
     }
 
     // Pictures are plain PNG data under the GIF names: the loader goes by content.
@@ -177,26 +188,26 @@ protected:
     }
 
     // Runs check while a lookup started by the login picture waits for the server, then
-    // lets the answers through.
+    // lets the answers through and waits for the lookup's end.
     void clickLoginAndWhileAsking(const std::function<void()>& check)
     {
         gate_ = std::make_shared<AnswerGate>();
-        bool checked = false;
-        QTimer::singleShot(0, login_.get(), [this, &check, &checked] {
-            EXPECT_TRUE(QTest::qWaitFor([this] { return gate_->someoneWaits(); }, 5000));
-            QTest::qWait(20); // the first attempt number is on its way to the window
-            check();
-            checked = true;
-            gate_->open();
-        });
+        const int before = ended_->count();
         click(login_->cmdLogin());
-        EXPECT_TRUE(checked) << "the lookup ended before the check ran";
+        EXPECT_TRUE(QTest::qWaitFor([this] { return gate_->someoneWaits(); }, 5000));
+        // The first attempt number comes to the window from the worker.
+        EXPECT_TRUE(QTest::qWaitFor([this] { return login_->connectingLabel()->isVisible(); }, 5000));
+        EXPECT_EQ(ended_->count(), before) << "the lookup ended before the check ran";
+        check();
+        gate_->open();
+        EXPECT_TRUE(lookupsEnded(before + 1));
     }
 
     QTemporaryDir pictures_;
     std::shared_ptr<AnswerGate> gate_;
     World world_;
     std::unique_ptr<frmLogin> login_;
+    std::unique_ptr<QSignalSpy> ended_;
 };
 
 // ---- load ----
@@ -204,7 +215,8 @@ protected:
 TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
 {
     world_.startName = QStringLiteral("Talvo_QV");
-    EXPECT_EQ(login_->Form_Load(), frmLogin::LoadResult::HandedOff);
+    EXPECT_EQ(login_->Form_Load(), frmLogin::LoadResult::LookingUp);
+    ASSERT_TRUE(lookupsEnded(1));
 
     EXPECT_EQ(login_->member, u"qv1");
     EXPECT_EQ(login_->Title, u"Alderan");
@@ -232,20 +244,17 @@ TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
 {
     world_.startName = QStringLiteral("talvo-qv");
     world_.checkAnswer = u"null";
-    std::vector<QString> lines;
-    static std::vector<QString>* sink = nullptr;
-    sink = &lines;
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context,
-                                                                 const QString& message) {
-        if (QLatin1String(context.category) == QLatin1String("talvo.windows"))
-            sink->push_back(message);
+    QSignalSpy attempts(login_.get(), &frmLogin::lookupAttemptShown);
+    int onSplash = 0;
+    QObject::connect(login_.get(), &frmLogin::lookupAttemptShown, login_.get(), [this, &onSplash] {
+        onSplash += (otherVisibleWindows(login_.get()) == 1 && !login_->isVisible()) ? 1 : 0;
     });
-    QLoggingCategory::setFilterRules(QStringLiteral("talvo.windows.info=true"));
 
-    loadAndShow();
-
-    QLoggingCategory::setFilterRules(QString());
-    qInstallMessageHandler(previous);
+    ASSERT_EQ(login_->Form_Load(), frmLogin::LoadResult::LookingUp);
+    EXPECT_FALSE(login_->isVisible()) << "not before the lookup failed";
+    ASSERT_TRUE(lookupsEnded(1));
+    EXPECT_TRUE(login_->isVisible()) << "the window shows itself";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(login_.get()));
 
     EXPECT_EQ(checkCodeRequests(), 11);
     EXPECT_EQ(world_.urls.size(), 11u);
@@ -255,10 +264,11 @@ TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
     EXPECT_EQ(otherVisibleWindows(login_.get()), 0) << "no splash left behind";
     EXPECT_EQ(login_->Title, u"Alderan");
 
-    ASSERT_EQ(lines.size(), 12u);
+    // Every attempt was on the splash, in turn, before the window came.
+    ASSERT_EQ(attempts.count(), 11);
     for (int i = 0; i < 11; ++i)
-        EXPECT_EQ(lines[static_cast<std::size_t>(i)], QStringLiteral("connecting: attempt %1").arg(i + 1));
-    EXPECT_EQ(lines[11], QStringLiteral("login window shown, checked: Cedrow"));
+        EXPECT_EQ(attempts.at(i).at(0).toInt(), i + 1);
+    EXPECT_EQ(onSplash, 11);
 }
 
 TEST_F(LoginWindowTest, NoEditionInTheNameMakesNoRequest)
@@ -345,6 +355,7 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     loadAndShow();
     click(login_->chkCopyright(1));
     click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
 
     EXPECT_EQ(login_->member, u"test");
     EXPECT_EQ(login_->Title, u"Birsel");
@@ -357,6 +368,7 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     EXPECT_FALSE(login_->isVisible());
 
     click(login_->cmdLogin()); // a click that reaches the unloaded window does nothing
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Unloaded) << "no lookup started";
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(world_.urls.size(), 3u);
 }
@@ -440,10 +452,46 @@ TEST_F(LoginWindowTest, InputReachingTheWindowAfterTheHandOffIsDropped)
         QApplication::postEvent(login_.get(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     };
     click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
     QApplication::processEvents();
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(world_.ended, 0) << "a close click from before the hand-off ended the program";
     EXPECT_TRUE(world_.opened.empty());
+}
+
+TEST_F(LoginWindowTest, TheWindowStaysUntilTheMainWindowIsOnScreen)
+{
+    std::function<void()> onScreen;
+    login_->services().mainOnScreen = [&onScreen](std::function<void()> then) { onScreen = std::move(then); };
+    loadAndShow();
+    click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
+    EXPECT_EQ(world_.mainShown, 1);
+    EXPECT_TRUE(login_->isVisible()) << "nothing of ours on screen between the two windows";
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::HandingOff);
+    click(login_->picClose());
+    EXPECT_EQ(world_.ended, 0) << "no way out once the hand-off has begun";
+
+    ASSERT_TRUE(onScreen);
+    onScreen();
+    EXPECT_TRUE(login_->isUnloaded());
+    EXPECT_FALSE(login_->isVisible());
+}
+
+TEST_F(LoginWindowTest, ARequestThatThrowsEndsTheLookupWithoutAnAddress)
+{
+    login_->services().requests = [] {
+        return login::GetRequest([](const std::u16string&) -> std::u16string { throw std::runtime_error("broken"); });
+    };
+    loadAndShow();
+    click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
+    EXPECT_EQ(world_.mainShown, 0);
+    EXPECT_TRUE(login_->VisitUrl.isEmpty());
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "the window is the user's again";
+    EXPECT_TRUE(login_->isVisible());
+    EXPECT_FALSE(login_->connectingLabel()->isVisible());
+    EXPECT_NE(login_->cursor().shape(), Qt::WaitCursor);
 }
 
 TEST_F(LoginWindowTest, SeveralCheckedTheHighestWins)
@@ -456,6 +504,7 @@ TEST_F(LoginWindowTest, SeveralCheckedTheHighestWins)
     world_.addressAnswer = u"mireth_url:null";
 
     click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
 
     EXPECT_EQ(world_.copyrights, (std::vector<QString>{QStringLiteral("0"), QStringLiteral("9"), QStringLiteral("1")}));
     EXPECT_EQ(login_->member, u"qv1");
@@ -470,6 +519,7 @@ TEST_F(LoginWindowTest, NothingCheckedNothingAsked)
     click(login_->chkCopyright(0));
     ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
     click(login_->cmdLogin());
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "no lookup started";
     EXPECT_TRUE(world_.urls.empty());
     EXPECT_TRUE(login_->member.isEmpty());
     EXPECT_EQ(world_.mainShown, 0);
@@ -480,11 +530,13 @@ TEST_F(LoginWindowTest, FailedLookupCanBeRetried)
     loadAndShow();
     world_.checkAnswer = u"";
     click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(1));
     EXPECT_EQ(checkCodeRequests(), 11);
     EXPECT_TRUE(login_->isVisible());
 
     world_.checkAnswer = u"CODE-1";
     click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(2));
     EXPECT_EQ(checkCodeRequests(), 12);
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(login_->member, u"test");
@@ -527,6 +579,7 @@ TEST_F(LoginWindowTest, KeyboardPath)
     QTest::keyClick(login_->chkCopyright(0), Qt::Key_Space);
     ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
     QTest::keyClick(login_->chkCopyright(0), Qt::Key_Return);
+    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "no lookup started";
     EXPECT_TRUE(world_.urls.empty());
 
     // Space checks the focused edition; Return logs in with it, wherever the focus is.
@@ -534,6 +587,7 @@ TEST_F(LoginWindowTest, KeyboardPath)
     QTest::keyClick(login_->chkCopyright(2), Qt::Key_Space);
     EXPECT_EQ(values(), (std::vector<int>{0, 0, 1}));
     QTest::keyClick(login_->chkCopyright(2), Qt::Key_Return);
+    ASSERT_TRUE(lookupsEnded(1));
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(login_->member, u"qv1");
     EXPECT_EQ(world_.ended, 0);
@@ -545,6 +599,7 @@ TEST_F(LoginWindowTest, EscapeIsTheClosePictureAndSpaceThePicture)
     world_.checkAnswer = u"";
     login_->cmdLogin()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(login_->cmdLogin(), Qt::Key_Space);
+    ASSERT_TRUE(lookupsEnded(1)) << "Space on the login picture logs in";
     EXPECT_EQ(checkCodeRequests(), 11) << "Space on the login picture logs in";
     QTest::keyClick(login_->chkCopyright(0), Qt::Key_Escape);
     EXPECT_EQ(world_.ended, 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,13 +20,18 @@ public:
     std::vector<std::u16string> log;
     int confirmations = 0;
     int unloads = 0;
+    bool later = false; // answers only when pending() is called, as a box does
+    std::function<void()> pending;
 
-    bool confirmExit() override
+    void confirmExit(std::function<void(bool ok)> answered) override
     {
         log.push_back(u"confirm");
         const bool ok = confirmations < static_cast<int>(answers.size()) && answers[confirmations];
         ++confirmations;
-        return ok;
+        if (later)
+            pending = [answered, ok] { answered(ok); };
+        else
+            answered(ok);
     }
     void unload() override
     {
@@ -89,6 +95,25 @@ TEST(CommandBridge, CancelOnlyResetsTheTitle)
     EXPECT_EQ(onTitleChange(u"VB:EXIT", isChat, window), BridgeOutcome::Handled);
     EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm", u"title=Zentarro"}));
     EXPECT_FALSE(isChat);
+}
+
+TEST(CommandBridge, AnAnswerThatComesLaterFinishesTheCommandThen)
+{
+    for (const bool ok : {false, true}) {
+        FakeWindow window;
+        window.later = true;
+        window.answers = {ok};
+        bool isChat = false;
+        EXPECT_EQ(onTitleChange(u"VB:EXIT", isChat, window), BridgeOutcome::Asked);
+        EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm"})) << "nothing before the answer";
+        ASSERT_TRUE(window.pending);
+        window.pending();
+        if (ok)
+            EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm", u"unload"}));
+        else
+            EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm", u"title=Zentarro"}));
+        EXPECT_FALSE(isChat);
+    }
 }
 
 TEST(CommandBridge, TwoExitsInARowAskTwice)

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QLoggingCategory>
 
 #include <unistd.h>
 
@@ -15,12 +14,8 @@ namespace {
 QtMessageHandler previousHandler = nullptr;
 talvo::browser::WarmUp* browserOfTests = nullptr;
 
-void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void dropPageConsole(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (context.category && qstrcmp(context.category, "talvo.windows") == 0) {
-        windowLog().append(message);
-        return;
-    }
     if (context.category && qstrcmp(context.category, "js") == 0)
         return; // the test pages' console
     if (previousHandler)
@@ -28,26 +23,9 @@ void recordMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 } // namespace
 
-QStringList& windowLog()
-{
-    static QStringList lines;
-    return lines;
-}
-
-void recordWindowLog()
-{
-    QLoggingCategory::setFilterRules(QStringLiteral("talvo.windows.info=true"));
-    previousHandler = qInstallMessageHandler(recordMessage);
-}
-
 talvo::browser::WarmUp& testBrowser()
 {
     return *browserOfTests;
-}
-
-int countLines(const QString& line)
-{
-    return static_cast<int>(windowLog().count(line));
 }
 
 int main(int argc, char** argv)
@@ -73,7 +51,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));
-    recordWindowLog();
+    previousHandler = qInstallMessageHandler(dropPageConsole);
     talvo::browser::Profile profile;
     talvo::browser::WarmUp warmUp(profile);
     browserOfTests = &warmUp;
