@@ -22,11 +22,18 @@ def path_of(target):
     return target.split("?", 1)[0]
 
 
-def shot(s, window, name):
-    """A screenshot of window, kept in TALVO_E2E_SHOTS when set; checks it is not blank."""
-    path = s.desktop.screenshot(window, os.path.join(s.scratch, name + ".ppm"))
-    width, height, raw = read_ppm(path)
-    assert width > 50 and height > 50 and len(set(raw[::97])) > 4, f"{name}: blank screenshot"
+def shot(s, window, name, timeout=15):
+    """A screenshot of window, kept in TALVO_E2E_SHOTS when set; checks it is not blank
+    (a window still being drawn on a busy machine gets until timeout to show something)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        path = s.desktop.screenshot(window, os.path.join(s.scratch, name + ".ppm"))
+        width, height, raw = read_ppm(path)
+        drawn = width > 50 and height > 50 and len(set(raw[::97])) > 4
+        if drawn or time.monotonic() > deadline:
+            break
+        time.sleep(0.5)
+    assert drawn, f"{name}: blank screenshot"
     keep = os.environ.get("TALVO_E2E_SHOTS")
     if keep:
         os.makedirs(keep, exist_ok=True)

