@@ -36,6 +36,39 @@ void printLine(std::FILE* stream, const std::u16string& text)
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
+// The service's name in a request's address: what comes after the last "/" before the query.
+std::string serviceName(const std::u16string& url)
+{
+    const std::u16string path = url.substr(0, url.find(u'?'));
+    return talvo::platform::toUtf8(path.substr(path.rfind(u'/') + 1));
+}
+
+// Each service request, when it goes out and when its answer is in, on the start-up timeline.
+talvo::loginlogic::RequestFactory timed(talvo::loginlogic::RequestFactory requests)
+{
+    return [requests = std::move(requests)] {
+        talvo::loginlogic::GetRequest get = requests();
+        return talvo::loginlogic::GetRequest([get](const std::u16string& url) {
+            const std::string name = serviceName(url);
+            talvo::platform::logStartupStep(("service request sent: " + name).c_str());
+            std::u16string answer = get(url);
+            talvo::platform::logStartupStep(("service request answered: " + name).c_str());
+            return answer;
+        });
+    };
+}
+
+talvo::mainlogic::ContactRequest timedContact(talvo::HttpLimits limits)
+{
+    return [limits](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
+        const std::string name = serviceName(url);
+        talvo::platform::logStartupStep(("service request sent: " + name).c_str());
+        talvo::Variant answer = talvo::xmlHttp(limits).SmsXmlHttp(act, url, para);
+        talvo::platform::logStartupStep(("service request answered: " + name).c_str());
+        return answer;
+    };
+}
+
 bool runningAsRoot()
 {
 #if defined(_WIN32)
@@ -54,18 +87,18 @@ int main(int argc, char** argv)
     std::vector<std::u16string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(talvo::platform::fromUtf8(argv[i]));
-    const talvo::login::StartupOptions options = talvo::login::parseStartupOptions(args);
+    const talvo::loginlogic::StartupOptions options = talvo::loginlogic::parseStartupOptions(args);
     switch (options.action) {
-    case talvo::login::StartupOptions::Action::Help:
-        printLine(stdout, talvo::login::usageText());
+    case talvo::loginlogic::StartupOptions::Action::Help:
+        printLine(stdout, talvo::loginlogic::usageText());
         return 0;
-    case talvo::login::StartupOptions::Action::Version:
+    case talvo::loginlogic::StartupOptions::Action::Version:
         printLine(stdout, u"talvo " TALVO_VERSION_U16 u"\n");
         return 0;
-    case talvo::login::StartupOptions::Action::Error:
+    case talvo::loginlogic::StartupOptions::Action::Error:
         printLine(stderr, u"talvo: " + options.error + u"\nTry 'talvo --help'.\n");
         return 2;
-    case talvo::login::StartupOptions::Action::Run:
+    case talvo::loginlogic::StartupOptions::Action::Run:
         break;
     }
 
@@ -116,14 +149,9 @@ int main(int argc, char** argv)
     main.setBrowserWarmUp(&warmUp);
     main.setContactHost(serverHost);
     main.setDevToolsAllowed(options.devTools);
-    if (options.httpLimits) {
-        const talvo::HttpLimits limits = *options.httpLimits;
-        login.services().requests = talvo::login::xmlHttpRequests(limits);
-        main.setContactRequest(
-            [limits](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
-                return talvo::xmlHttp(limits).SmsXmlHttp(act, url, para);
-            });
-    }
+    const talvo::HttpLimits limits = options.httpLimits.value_or(talvo::HttpLimits{});
+    login.services().requests = timed(talvo::loginlogic::xmlHttpRequests(limits));
+    main.setContactRequest(timedContact(limits));
 
     switch (login.Form_Load()) {
     case talvo::frmLogin::LoadResult::SecondInstance:

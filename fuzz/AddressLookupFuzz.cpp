@@ -85,7 +85,7 @@ std::u16string takeText(FuzzedDataProvider& input, std::size_t maxLength)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    using namespace talvo::login;
+    using namespace talvo::loginlogic;
     FuzzedDataProvider input(data, size);
 
     const std::u16string member = takeText(input, 16);

@@ -54,12 +54,12 @@ QCursor handCursor()
 
 // What kind of input an event is, as far as a running lookup is concerned; nothing for
 // events that are no input.
-std::optional<login::InputKind> inputKind(const QEvent* event, bool onClosePicture)
+std::optional<loginlogic::InputKind> inputKind(const QEvent* event, bool onClosePicture)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
-        return onClosePicture ? login::InputKind::ClosePicture : login::InputKind::OtherPointer;
+        return onClosePicture ? loginlogic::InputKind::ClosePicture : loginlogic::InputKind::OtherPointer;
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseMove:
     case QEvent::Wheel:
@@ -70,29 +70,29 @@ std::optional<login::InputKind> inputKind(const QEvent* event, bool onClosePictu
     case QEvent::TabletPress:
     case QEvent::TabletMove:
     case QEvent::TabletRelease:
-        return login::InputKind::OtherPointer;
+        return loginlogic::InputKind::OtherPointer;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
-        return static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape ? login::InputKind::EscapeKey
-                                                                              : login::InputKind::OtherKey;
+        return static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape ? loginlogic::InputKind::EscapeKey
+                                                                              : loginlogic::InputKind::OtherKey;
     default:
         return std::nullopt;
     }
 }
 
-login::Key keyOf(const QKeyEvent* event)
+loginlogic::Key keyOf(const QKeyEvent* event)
 {
     if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
-        return login::Key::Other;
+        return loginlogic::Key::Other;
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        return login::Key::Return;
+        return loginlogic::Key::Return;
     case Qt::Key_Escape:
-        return login::Key::Escape;
+        return loginlogic::Key::Escape;
     default:
-        return login::Key::Other;
+        return loginlogic::Key::Other;
     }
 }
 
@@ -103,7 +103,7 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
       pictureFolder_(QString::fromStdU16String(
           (platform::programFolder() / "images" / "login").generic_u16string()))
 {
-    services_.requests = login::xmlHttpRequests();
+    services_.requests = loginlogic::xmlHttpRequests();
     // Told only when this start stops here: the program ends once the box is closed.
     services_.showNotice = [this](const QString& caption, const QString& message) {
         platform::showInformation(nullptr, caption, message, [self = QPointer<frmLogin>(this)] {
@@ -158,7 +158,7 @@ frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     // Created in design order (2, 1, 0); index 0 is the box checked at design time.
     const std::array<std::pair<int, int>, 3> boxTops{{{2, 1200}, {1, 840}, {0, 480}}};
     for (const auto& [index, top] : boxTops) {
-        const login::Edition* edition = login::editionForCheckBox(index);
+        const loginlogic::Edition* edition = loginlogic::editionForCheckBox(index);
         auto* box = new login::VbCheckBox(text(edition->caption), frame);
         box->setGeometry(twipsRect(600, top, 1455, 255));
         box->setAutoFillBackground(true);
@@ -232,15 +232,15 @@ login::VbCheckBox* frmLogin::chkCopyright(int index) const
 
 QString frmLogin::getCheckCode()
 {
-    const login::AddressLookup lookup(services_.requests);
+    const loginlogic::AddressLookup lookup(services_.requests);
     return QString::fromStdU16String(lookup.getCheckCode(ServerUrl.toStdU16String()));
 }
 
-void frmLogin::startLookup(login::LookupFlow::Origin origin)
+void frmLogin::startLookup(loginlogic::LookupFlow::Origin origin)
 {
     if (!flow_.start(origin))
         return;
-    const login::AddressLookup lookup(services_.requests);
+    const loginlogic::AddressLookup lookup(services_.requests);
     std::function<void()> contact;
     if (services_.contactLookupJob)
         contact = services_.contactLookupJob(member);
@@ -251,7 +251,7 @@ void frmLogin::startLookup(login::LookupFlow::Origin origin)
         this,
         [this, lookup, host = ServerUrl.toStdU16String(), code = member.toStdU16String(),
          contact](const platform::UiPost& post) {
-            login::AttemptObserver tell;
+            loginlogic::AttemptObserver tell;
             tell = [this, &post](int attempt) {
                 // Said here, as the attempt starts: the window's thread may be busy for a while.
                 qCInfo(lcWindows, "connecting: attempt %d", attempt);
@@ -284,9 +284,9 @@ void frmLogin::startLookup(login::LookupFlow::Origin origin)
 
 void frmLogin::showLookupAttempt(int attempt)
 {
-    if (flow_.phase() != login::LookupPhase::LookingUp)
+    if (flow_.phase() != loginlogic::LookupPhase::LookingUp)
         return;
-    if (flow_.origin() == login::LookupFlow::Origin::Start) {
+    if (flow_.origin() == loginlogic::LookupFlow::Origin::Start) {
         if (splash_)
             splash_->showAttempt(attempt);
     } else {
@@ -304,15 +304,15 @@ void frmLogin::lookupDone(const QString& address)
     // Gone before the main window or the login window shows.
     splash_.reset();
     switch (flow_.finished(!address.isEmpty())) {
-    case login::LookupFlow::Next::Nothing:
+    case loginlogic::LookupFlow::Next::Nothing:
         break; // closed while the server was asked
-    case login::LookupFlow::Next::HandOff:
+    case loginlogic::LookupFlow::Next::HandOff:
         handOff();
         break;
-    case login::LookupFlow::Next::ShowChoice:
+    case loginlogic::LookupFlow::Next::ShowChoice:
         show();
         break;
-    case login::LookupFlow::Next::BackToChoice:
+    case loginlogic::LookupFlow::Next::BackToChoice:
         setBusyLook(false);
         break;
     }
@@ -352,7 +352,7 @@ frmLogin::LoadResult frmLogin::Form_Load()
     LeaveUrl = defaults_.leaveUrl;
     VisitUrl.clear();
 
-    if (const login::Edition* edition = login::editionForStartName(services_.startName().toStdU16String())) {
+    if (const loginlogic::Edition* edition = loginlogic::editionForStartName(services_.startName().toStdU16String())) {
         member = text(edition->member);
         Title = text(edition->caption);
         if (services_.setMainCopyright)
@@ -362,7 +362,7 @@ frmLogin::LoadResult frmLogin::Form_Load()
     if (!member.isEmpty()) {
         splash_ = std::make_unique<login::StartupSplash>();
         splash_->showAttempt(1);
-        startLookup(login::LookupFlow::Origin::Start);
+        startLookup(loginlogic::LookupFlow::Origin::Start);
         return LoadResult::LookingUp;
     }
     return LoadResult::WaitForUser;
@@ -425,13 +425,13 @@ void frmLogin::showAttempt(int attempt)
 void frmLogin::cmdLogin_Click()
 {
     // Input held back during a lookup never gets here; this guards calls from code.
-    if (flow_.phase() != login::LookupPhase::Idle)
+    if (flow_.phase() != loginlogic::LookupPhase::Idle)
         return;
     member.clear();
     for (int index = 0; index <= chkCopyrightUBound(); ++index) {
         if (chkCopyright(index)->value() != 1)
             continue;
-        if (const login::Edition* edition = login::editionForCheckBox(index)) {
+        if (const loginlogic::Edition* edition = loginlogic::editionForCheckBox(index)) {
             member = text(edition->member);
             Title = chkCopyright(index)->text();
             if (services_.setMainCopyright)
@@ -440,7 +440,7 @@ void frmLogin::cmdLogin_Click()
     }
     if (!member.isEmpty()) {
         setBusyLook(true);
-        startLookup(login::LookupFlow::Origin::LoginPicture);
+        startLookup(loginlogic::LookupFlow::Origin::LoginPicture);
         return; // lookupDone goes on
     }
     if (!VisitUrl.isEmpty())
@@ -525,16 +525,16 @@ void frmLogin::mouseMoveEvent(QMouseEvent* event)
 
 void frmLogin::keyPressEvent(QKeyEvent* event)
 {
-    switch (login::keyAction(keyOf(event), editionChecked())) {
-    case login::KeyAction::Login:
+    switch (loginlogic::keyAction(keyOf(event), editionChecked())) {
+    case loginlogic::KeyAction::Login:
         event->accept();
         cmdLogin_Click();
         return;
-    case login::KeyAction::Close:
+    case loginlogic::KeyAction::Close:
         event->accept();
         picClose_Click();
         return;
-    case login::KeyAction::None:
+    case loginlogic::KeyAction::None:
         break;
     }
     QWidget::keyPressEvent(event);
@@ -542,9 +542,9 @@ void frmLogin::keyPressEvent(QKeyEvent* event)
 
 bool frmLogin::eventFilter(QObject* watched, QEvent* event)
 {
-    if (flow_.phase() == login::LookupPhase::Idle || !watched->isWidgetType())
+    if (flow_.phase() == loginlogic::LookupPhase::Idle || !watched->isWidgetType())
         return false;
-    const std::optional<login::InputKind> kind = inputKind(event, watched == picClose_);
+    const std::optional<loginlogic::InputKind> kind = inputKind(event, watched == picClose_);
     return kind && !flow_.delivers(*kind);
 }
 
@@ -573,7 +573,7 @@ void frmLogin::showEvent(QShowEvent* event)
         // The engine starts while the user chooses, once the window is on screen.
         if (!browserStarted_) {
             QTimer::singleShot(100, this, [this] {
-                if (browserStarted_ || flow_.phase() != login::LookupPhase::Idle)
+                if (browserStarted_ || flow_.phase() != loginlogic::LookupPhase::Idle)
                     return;
                 browserStarted_ = true;
                 if (services_.startBrowser)

@@ -40,7 +40,7 @@ public:
     // defaults; the main window's part (its copyright, showing it, its contact request) is
     // wired by the program, and unset does nothing. Tests swap any of them.
     struct Services {
-        login::RequestFactory requests;                   // default: a new xmlHttp per step
+        loginlogic::RequestFactory requests;                   // default: a new xmlHttp per step
         std::function<bool()> isFirstInstance;            // unset: no other instance looked for
         std::function<void()> bringRunningForward;        // asks the running instance to come up
         // Returns at once; the default box ends the process (endProcess) once it is closed.
@@ -102,7 +102,7 @@ public:
     Services& services() { return services_; }
     // Where the hover pictures are read from (default: the program folder's images/login).
     void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }
-    bool isUnloaded() const { return flow_.phase() == login::LookupPhase::Unloaded; }
+    bool isUnloaded() const { return flow_.phase() == loginlogic::LookupPhase::Unloaded; }
 
     // The controls, for the window's own tests and for whoever needs to look at them.
     login::PictureBox* cmdLogin() const { return cmdLogin_; }
@@ -114,7 +114,7 @@ public:
     login::ClickLabel* lnkLeaveWord() const { return lnkLeaveWord_; }
     // "正在连接服务器… 第 N 次尝试" while a lookup started here runs; hidden otherwise.
     QWidget* connectingLabel() const { return lblConnecting_; }
-    login::LookupPhase lookupPhase() const { return flow_.phase(); }
+    loginlogic::LookupPhase lookupPhase() const { return flow_.phase(); }
     QWidget* Label2() const { return label2_; }
     QWidget* lblBottom() const { return lblBottom_; }
     QPoint mouseDownTwips() const { return {mouseDownX_, mouseDownY_}; }
@@ -138,7 +138,7 @@ private:
     // Asks the server for member's address on a worker thread and returns at once; the
     // attempts and the answer come back to this thread (lookupDone). The browser engine
     // and the main window's page warm up meanwhile.
-    void startLookup(login::LookupFlow::Origin origin);
+    void startLookup(loginlogic::LookupFlow::Origin origin);
     void lookupDone(const QString& address);
     void showLookupAttempt(int attempt);
     void setBusyLook(bool busy);
@@ -163,7 +163,7 @@ private:
     Services services_;
     QString pictureFolder_;
     QPixmap skin_;
-    login::LookupFlow flow_;
+    loginlogic::LookupFlow flow_;
     std::unique_ptr<login::StartupSplash> splash_; // while the lookup at start runs
     bool centred_ = false;
     bool browserStarted_ = false;

@@ -225,6 +225,7 @@ void frmMain::Show()
     if (!loaded_) {
         try {
             onLoad();
+            platform::logStartupStep("main window built");
         } catch (const std::exception& error) {
             // Start-up has no way round a failed step: say so and end once the user has read it.
             platform::showInformation(nullptr, kMessageCaption,
@@ -239,6 +240,7 @@ void frmMain::Show()
         if (WebBrowser1) {
             showPending_ = true;
             browser::whenPageRequestSent(WebBrowser1->page(), kRequestWaitMs, this, [this](bool sent) {
+                platform::logStartupStep(sent ? "page request sent" : "page request not seen yet");
                 if (!sent)
                     qCInfo(lcWindows, "main window shown before the page request");
                 showPending_ = false;
@@ -259,6 +261,7 @@ void frmMain::showNow()
     raise();
     activateWindow();
     qCInfo(lcWindows).noquote() << "main window shown: title=" + windowTitle();
+    platform::logStartupStep("main window shown");
     applyResizeRule();
     reportSize();
     if (windowHandle() && !screenHooked_) {

@@ -8,7 +8,7 @@
 #include "net/ServerRequests.h"
 #include "net/xmlHttp.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 RequestFactory xmlHttpRequests(HttpLimits limits)
 {
@@ -171,4 +171,4 @@ std::u16string AddressLookup::getVisitUrl(std::u16string_view serverHost, std::u
     return addressFromResponse(get(visitUrlAddress(serverHost, member, nextRandomDigits())));
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

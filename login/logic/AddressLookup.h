@@ -6,7 +6,7 @@
 
 #include "net/xmlHttp.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 // A GET through one request object: the address in, the response body as text out
 // (empty or short text when the request failed).
@@ -63,4 +63,4 @@ private:
     RequestFactory requests_;
 };
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -3,7 +3,7 @@
 #include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 const std::array<Edition, 3>& editionTable()
 {
@@ -55,4 +55,4 @@ const Edition* editionForCheckBox(int index)
     return nullptr;
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

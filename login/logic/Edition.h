@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 // One edition of the web application: what the window shows, what the start name
 // must contain, what the server is asked for, and what the web application is told.
@@ -30,4 +30,4 @@ const Edition* editionForStartName(std::u16string_view startName);
 // The edition behind check box index 0, 1 or 2; nullptr for any other index.
 const Edition* editionForCheckBox(int index);
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

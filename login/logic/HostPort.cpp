@@ -1,6 +1,6 @@
 #include "login/logic/HostPort.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 bool isValidPort(std::u16string_view port)
 {
@@ -15,4 +15,4 @@ bool isValidPort(std::u16string_view port)
     return value >= 1 && value <= 65535;
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -1,6 +1,6 @@
 #include "login/logic/LookupFlow.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 bool LookupFlow::start(Origin origin)
 {
@@ -41,4 +41,4 @@ void LookupFlow::handOff()
         phase_ = LookupPhase::HandingOff;
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -2,7 +2,7 @@
 
 #include "login/logic/WindowInput.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 // The login window's address lookup as a state machine: the window feeds it what
 // happens (a lookup starts, the address comes in, the lookup ends, the window goes) and
@@ -43,4 +43,4 @@ private:
     Origin origin_ = Origin::LoginPicture;
 };
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -4,7 +4,7 @@
 
 #include "login/logic/HostPort.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 namespace {
 
@@ -165,4 +165,4 @@ std::u16string usageText()
            u"  --version             show the version and exit\n";
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -6,7 +6,7 @@
 
 #include "net/xmlHttp.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 // What the command line may change for staging and tests; nothing else is read.
 struct StartupOptions {
@@ -32,4 +32,4 @@ std::optional<HttpLimits> parseTimeouts(std::u16string_view text);
 
 std::u16string usageText();
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -1,6 +1,6 @@
 #include "login/logic/WindowInput.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 bool deliverInput(LookupPhase phase, InputKind kind)
 {
@@ -30,4 +30,4 @@ KeyAction keyAction(Key key, bool editionChecked)
     return KeyAction::None;
 }
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

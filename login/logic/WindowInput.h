@@ -1,6 +1,6 @@
 #pragma once
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 
 // Where the login window stands with its address lookup.
 enum class LookupPhase {
@@ -28,4 +28,4 @@ enum class KeyAction { None, Login, Close };
 // when an edition is checked, Escape does what the close picture does.
 KeyAction keyAction(Key key, bool editionChecked);
 
-} // namespace talvo::login
+} // namespace talvo::loginlogic

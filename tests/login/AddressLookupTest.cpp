@@ -6,7 +6,7 @@
 
 #include "login/logic/AddressLookup.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 namespace {
 
 // A server that records what it was asked, and through which request object.
@@ -240,4 +240,4 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{u"[::1]x", false, "junk after the IPv6 literal"}));
 
 } // namespace
-} // namespace talvo::login
+} // namespace talvo::loginlogic

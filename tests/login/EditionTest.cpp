@@ -2,7 +2,7 @@
 
 #include "login/logic/Edition.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 namespace {
 
 struct NameCase {
@@ -74,4 +74,4 @@ TEST(EditionTable, NameKeysAndCheckBoxesAgree)
 }
 
 } // namespace
-} // namespace talvo::login
+} // namespace talvo::loginlogic

@@ -2,7 +2,7 @@
 
 #include "login/logic/LookupFlow.h"
 
-using namespace talvo::login;
+using namespace talvo::loginlogic;
 using Next = LookupFlow::Next;
 using Origin = LookupFlow::Origin;
 

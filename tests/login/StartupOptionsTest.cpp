@@ -2,7 +2,7 @@
 
 #include "login/logic/StartupOptions.h"
 
-namespace talvo::login {
+namespace talvo::loginlogic {
 namespace {
 
 using Action = StartupOptions::Action;
@@ -100,4 +100,4 @@ TEST(StartupOptions, TimeoutsShortenEveryPhase)
 }
 
 } // namespace
-} // namespace talvo::login
+} // namespace talvo::loginlogic

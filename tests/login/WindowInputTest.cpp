@@ -2,7 +2,7 @@
 
 #include "login/logic/WindowInput.h"
 
-using namespace talvo::login;
+using namespace talvo::loginlogic;
 
 TEST(WindowInput, WhatReachesTheWindowInEachPhase)
 {

@@ -107,7 +107,7 @@ protected:
         frmLogin::Services& s = login_->services();
         // Runs on the lookup's worker thread; the test reads world_ only once the lookup is over.
         s.requests = [this] {
-            return login::GetRequest([this](const std::u16string& url) {
+            return loginlogic::GetRequest([this](const std::u16string& url) {
                 if (gate_)
                     gate_->pass();
                 world_.urls.push_back(QString::fromStdU16String(url));
@@ -368,7 +368,7 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     EXPECT_FALSE(login_->isVisible());
 
     click(login_->cmdLogin()); // a click that reaches the unloaded window does nothing
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Unloaded) << "no lookup started";
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::Unloaded) << "no lookup started";
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_EQ(world_.urls.size(), 3u);
 }
@@ -379,7 +379,7 @@ TEST_F(LoginWindowTest, WhileAskingTheWindowLivesButOnlyTheWayOutCounts)
     click(login_->chkCopyright(1));
     const QPoint start = login_->pos();
     clickLoginAndWhileAsking([this, start] {
-        EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::LookingUp);
+        EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::LookingUp);
         EXPECT_TRUE(login_->connectingLabel()->isVisible());
         EXPECT_EQ(static_cast<QLabel*>(login_->connectingLabel())->text(), QString::fromUtf16(u"正在连接服务器… 第 1 次尝试"));
         EXPECT_EQ(login_->cursor().shape(), Qt::WaitCursor);
@@ -410,7 +410,7 @@ TEST_F(LoginWindowTest, WhileAskingTheWindowLivesButOnlyTheWayOutCounts)
     EXPECT_EQ(login_->Title, u"Birsel");
     EXPECT_TRUE(world_.opened.empty());
     EXPECT_EQ(world_.urls.size(), 3u) << "one lookup only";
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Unloaded);
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::Unloaded);
 }
 
 TEST_F(LoginWindowTest, TheClosePictureAndEscapeEndWhileAsking)
@@ -468,7 +468,7 @@ TEST_F(LoginWindowTest, TheWindowStaysUntilTheMainWindowIsOnScreen)
     ASSERT_TRUE(lookupsEnded(1));
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_TRUE(login_->isVisible()) << "nothing of ours on screen between the two windows";
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::HandingOff);
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::HandingOff);
     click(login_->picClose());
     EXPECT_EQ(world_.ended, 0) << "no way out once the hand-off has begun";
 
@@ -481,14 +481,14 @@ TEST_F(LoginWindowTest, TheWindowStaysUntilTheMainWindowIsOnScreen)
 TEST_F(LoginWindowTest, ARequestThatThrowsEndsTheLookupWithoutAnAddress)
 {
     login_->services().requests = [] {
-        return login::GetRequest([](const std::u16string&) -> std::u16string { throw std::runtime_error("broken"); });
+        return loginlogic::GetRequest([](const std::u16string&) -> std::u16string { throw std::runtime_error("broken"); });
     };
     loadAndShow();
     click(login_->cmdLogin());
     ASSERT_TRUE(lookupsEnded(1));
     EXPECT_EQ(world_.mainShown, 0);
     EXPECT_TRUE(login_->VisitUrl.isEmpty());
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "the window is the user's again";
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::Idle) << "the window is the user's again";
     EXPECT_TRUE(login_->isVisible());
     EXPECT_FALSE(login_->connectingLabel()->isVisible());
     EXPECT_NE(login_->cursor().shape(), Qt::WaitCursor);
@@ -519,7 +519,7 @@ TEST_F(LoginWindowTest, NothingCheckedNothingAsked)
     click(login_->chkCopyright(0));
     ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
     click(login_->cmdLogin());
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "no lookup started";
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::Idle) << "no lookup started";
     EXPECT_TRUE(world_.urls.empty());
     EXPECT_TRUE(login_->member.isEmpty());
     EXPECT_EQ(world_.mainShown, 0);
@@ -579,7 +579,7 @@ TEST_F(LoginWindowTest, KeyboardPath)
     QTest::keyClick(login_->chkCopyright(0), Qt::Key_Space);
     ASSERT_EQ(values(), (std::vector<int>{0, 0, 0}));
     QTest::keyClick(login_->chkCopyright(0), Qt::Key_Return);
-    EXPECT_EQ(login_->lookupPhase(), login::LookupPhase::Idle) << "no lookup started";
+    EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::Idle) << "no lookup started";
     EXPECT_TRUE(world_.urls.empty());
 
     // Space checks the focused edition; Return logs in with it, wherever the focus is.
