@@ -10,7 +10,10 @@ constexpr bool isLowSurrogate(char32_t c) { return c - 0xDC00u < 0x400u; }
 constexpr bool isSurrogate(char32_t c) { return c - 0xD800u < 0x800u; }
 
 // The code point of a high and a low surrogate.
-constexpr char32_t combineSurrogates(char32_t high, char32_t low) { return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00); }
+constexpr char32_t combineSurrogates(char32_t high, char32_t low)
+{
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+}
 
 // The two units of a code point above U+FFFF.
 constexpr char16_t highSurrogateOf(char32_t c) { return static_cast<char16_t>(0xD7C0 + (c >> 10)); }

@@ -219,7 +219,6 @@ std::size_t readUtf8Sequence(const unsigned char* s, std::size_t avail, char32_t
     return need;
 }
 
-
 template <bool Counting>
 std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
                            std::size_t capacity)

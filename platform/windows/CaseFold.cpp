@@ -18,7 +18,8 @@ struct CaseMapEntry {
 
 char32_t mapped(const CaseMapEntry* begin, const CaseMapEntry* end, char32_t c)
 {
-    const auto* at = std::lower_bound(begin, end, c, [](const CaseMapEntry& e, char32_t value) { return e.from < value; });
+    const auto* at =
+        std::lower_bound(begin, end, c, [](const CaseMapEntry& e, char32_t value) { return e.from < value; });
     return at != end && at->from == c ? at->to : c;
 }
 } // namespace

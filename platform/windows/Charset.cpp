@@ -134,12 +134,13 @@ struct Charset::State {
         for (; i + 1 < length; i += 2) {
             const char16_t c = static_cast<char16_t>(readUnit(p + i, 2, bigEndian));
             // A lone surrogate is not text; the pair is.
-            if (isHigh(c) && i + 3 < length && isLow(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)))) {
+            if (isHighSurrogate(c) && i + 3 < length
+                && isLowSurrogate(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)))) {
                 out.push_back(c);
                 out.push_back(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)));
                 i += 2;
             } else {
-                out.push_back(isHigh(c) || isLow(c) ? u'\uFFFD' : c);
+                out.push_back(isSurrogate(c) ? u'\uFFFD' : c);
             }
         }
         if (i < length)

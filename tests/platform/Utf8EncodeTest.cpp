@@ -52,7 +52,8 @@ std::string expectedUtf8(std::u16string_view text)
 bool hasLoneSurrogate(std::u16string_view text)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
+        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00
+            && text[i + 1] < 0xE000)
             ++i;
         else if (text[i] >= 0xD800 && text[i] < 0xE000)
             return true;
