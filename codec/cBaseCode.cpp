@@ -8,6 +8,7 @@
 #include "AnsiTable.h"
 #include "basInCodePage.h"
 #include "platform/CodePage.h"
+#include "platform/Surrogates.h"
 
 namespace talvo {
 
@@ -82,9 +83,6 @@ inline unsigned readHexByte(const char16_t* s, std::size_t n, std::size_t at)
     return v;
 }
 
-inline bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Output goes through a cache-sized chunk and is appended in pieces, so the result
 // is written once rather than zero-filled first. Every step of the loops below writes
 // at most kSlack units (some of them scratch past the end of what it keeps).
@@ -132,7 +130,7 @@ Variant cBaseCode::GBtoUTF8andURLEncode(const Variant& szInput)
         char16_t* o = chunk;
         while (i < n && o + kSlack <= std::end(chunk)) {
             const char32_t c = s[i];
-            if ((c & 0xF800) != 0xD800) {
+            if (!platform::isSurrogate(c)) {
                 // The three escapes of the longest form are written every time; the
                 // length decides how much of that is kept.
                 const unsigned b0 = c < 0x800 ? 0xC0 | c >> 6 : 0xE0 | c >> 12;
@@ -148,8 +146,8 @@ Variant cBaseCode::GBtoUTF8andURLEncode(const Variant& szInput)
             // A surrogate pair is one character of four bytes; a lone surrogate has no
             // UTF-8 form and is written as U+FFFD.
             char32_t cp = 0xFFFD;
-            if (isHigh(static_cast<char16_t>(c)) && i + 1 < n && isLow(s[i + 1])) {
-                cp = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            if (platform::isHighSurrogate(c) && i + 1 < n && platform::isLowSurrogate(s[i + 1])) {
+                cp = platform::combineSurrogates(c, s[i + 1]);
                 ++i;
             }
             ++i;

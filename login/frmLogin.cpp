@@ -24,6 +24,7 @@
 #include "login/logic/Edition.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SystemBrowser.h"
+#include "platform/Twips.h"
 #include "platform/gui/Diagnostics.h"
 #include "platform/gui/MessageBox.h"
 #include "platform/gui/OffThread.h"
@@ -32,9 +33,9 @@ namespace talvo {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
+using platform::kTwipsPerPixel;
 
-int toPixels(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+int toPixels(double twips) { return platform::twipsToPixels(twips); }
 
 QRect twipsRect(int left, int top, int width, int height)
 {

@@ -15,6 +15,7 @@
 #include "main/logic/ContactAhead.h"
 #include "main/logic/ContactInfo.h"
 #include "main/logic/WindowFit.h"
+#include "platform/Twips.h"
 
 class QFrame;
 class QLabel;
@@ -30,8 +31,7 @@ class WarmUp;
 }
 class TitleWatcher;
 
-// Window measures are designed in twips; 15 twips make a logical pixel, rounded to nearest.
-constexpr int twipsToPixels(int twips) { return (twips * 2 + 15) / 30; }
+using platform::twipsToPixels;
 
 // The window the user works in: the web application in an embedded browser, the edition
 // in the title bar, the ownership line and the member's contact summary in the status

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/Surrogates.h"
+
 // Full Unicode case folding (the default mappings, "ß" becomes "ss"), for searches that
 // ignore case: ICU on Linux, a table made from ICU on Windows
 // (platform/windows/CaseFoldTable.inc), so both fold alike.
@@ -10,14 +12,9 @@ namespace talvo::platform {
 // Appends the folded form of the code point c (a lone surrogate is kept as it is).
 void appendCaseFold(char32_t c, std::u16string& out);
 
-// The code point at s[i], moving i past it; a lone surrogate is returned as it is.
-template <typename Index>
-char32_t nextCodePoint(const char16_t* s, Index& i, Index length)
-{
-    const char32_t c = s[i++];
-    if (c >= 0xD800 && c <= 0xDBFF && i < length && s[i] >= 0xDC00 && s[i] <= 0xDFFF)
-        return 0x10000 + ((c - 0xD800) << 10) + (s[i++] - 0xDC00u);
-    return c;
-}
+// The simple (one-to-one) case mappings of one code point, from the same source as the
+// folding; a code point without one, a surrogate included, is returned as it is.
+char32_t simpleUpperCase(char32_t c);
+char32_t simpleLowerCase(char32_t c);
 
 } // namespace talvo::platform

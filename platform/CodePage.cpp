@@ -1,6 +1,7 @@
 #include "CodePage.h"
 #include "CodePageTable.h"
-#include "Utf8Sequence.h"
+#include "Surrogates.h"
+#include "Utf8Codec.h"
 
 #include <array>
 #include <bit>
@@ -19,12 +20,12 @@ namespace talvo::platform {
 
 namespace {
 
-constexpr char16_t kReplacementChar = 0xFFFD;
 // A byte below this after a lead byte is never taken as its trail byte: the lead byte
 // alone becomes the default character, so it cannot swallow a quote, a delimiter, a
 // digit or the terminator. (Windows itself takes any byte but U+0000 as the trail.)
 constexpr unsigned char kLowestTrailByte = 0x40;
 
+using detail::allAscii8;
 using detail::CodePageTable;
 using detail::kUnassigned;
 
@@ -52,17 +53,6 @@ const CodePageTable* tableFor(int codePage)
     return nullptr;
 }
 
-bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-bool isSurrogate(char16_t c) { return (c & 0xF800) == 0xD800; }
-
-bool allAscii8(const unsigned char* p)
-{
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    return (v & 0x8080808080808080ull) == 0;
-}
-
 bool allAscii4Units(const char16_t* p)
 {
     std::uint64_t v;
@@ -73,7 +63,7 @@ bool allAscii4Units(const char16_t* p)
 // Every converter below has two forms: with out == nullptr it only counts, otherwise it
 // writes at most `capacity` units. Either way it returns the units produced, or kFail
 // (an invalid character under a strict flag, or not enough room).
-constexpr std::size_t kFail = SIZE_MAX;
+constexpr std::size_t kFail = detail::kUtf8Fail;
 
 std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char16_t* text, std::size_t length, char* out,
                          std::size_t capacity)
@@ -201,197 +191,6 @@ std::size_t decodeLegacy(const CodePageTable& table, bool strict, const unsigned
     return o;
 }
 
-// The UTF-8 bytes of a BMP unit with their count; surrogates have length 0.
-struct Utf8Form {
-    std::uint8_t bytes[3];
-    std::uint8_t length;
-};
-
-std::vector<Utf8Form> makeUtf8Forms()
-{
-    std::vector<Utf8Form> forms(0x10000);
-    for (std::uint32_t c = 0; c < 0x10000; ++c) {
-        Utf8Form& f = forms[c];
-        if (c < 0x80) {
-            f = {{static_cast<std::uint8_t>(c), 0, 0}, 1};
-        } else if (c < 0x800) {
-            f = {{static_cast<std::uint8_t>(0xC0 | c >> 6), static_cast<std::uint8_t>(0x80 | (c & 0x3F)), 0}, 2};
-        } else if (c < 0xD800 || c > 0xDFFF) {
-            f = {{static_cast<std::uint8_t>(0xE0 | c >> 12), static_cast<std::uint8_t>(0x80 | ((c >> 6) & 0x3F)),
-                  static_cast<std::uint8_t>(0x80 | (c & 0x3F))},
-                 3};
-        }
-    }
-    return forms;
-}
-
-std::size_t encodeUtf8(bool strict, const char16_t* text, std::size_t length, char* out, std::size_t capacity)
-{
-    if (out == nullptr) {
-        // Plain unsigned sums so the compiler can vectorise the loop.
-        std::size_t bytes = length;
-        unsigned surrogates = 0;
-        for (std::size_t i = 0; i < length; ++i) {
-            const unsigned c = text[i];
-            bytes += static_cast<unsigned>(c >= 0x80) + static_cast<unsigned>(c >= 0x800);
-            surrogates |= static_cast<unsigned>(c - 0xD800u < 0x800u);
-        }
-        if (surrogates == 0)
-            return bytes;
-        // A pair is 4 bytes, not 3 + 3; a lone surrogate stays 3 (U+FFFD).
-        for (std::size_t i = 0; i < length; ++i) {
-            if (!isSurrogate(text[i]))
-                continue;
-            if (isHighSurrogate(text[i]) && i + 1 < length && isLowSurrogate(text[i + 1])) {
-                bytes -= 2;
-                ++i;
-            } else if (strict) {
-                return kFail;
-            }
-        }
-        return bytes;
-    }
-    static const std::vector<Utf8Form> forms = makeUtf8Forms();
-    const Utf8Form* utf8Forms = forms.data();
-    std::size_t o = 0;
-    std::size_t i = 0;
-    while (i < length) {
-        char32_t c = text[i++];
-        if (capacity - o >= 4) {
-            // One table load and one four-byte store per unit, no branches on the
-            // character class: mixed Chinese and ASCII text would mispredict them.
-            const Utf8Form form = utf8Forms[c];
-            if (form.length != 0) {
-                std::memcpy(out + o, &form, 4);
-                o += form.length;
-                continue;
-            }
-        }
-        if (c < 0x80) {
-            if (o == capacity)
-                return kFail;
-            out[o++] = static_cast<char>(c);
-            continue;
-        }
-        if (c < 0x800) {
-            if (capacity - o < 2)
-                return kFail;
-            out[o] = static_cast<char>(0xC0 | (c >> 6));
-            out[o + 1] = static_cast<char>(0x80 | (c & 0x3F));
-            o += 2;
-            continue;
-        }
-        if (isSurrogate(static_cast<char16_t>(c))) {
-            if (isHighSurrogate(static_cast<char16_t>(c)) && i < length && isLowSurrogate(text[i])) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
-                if (capacity - o < 4)
-                    return kFail;
-                out[o] = static_cast<char>(0xF0 | (c >> 18));
-                out[o + 1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-                out[o + 2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-                out[o + 3] = static_cast<char>(0x80 | (c & 0x3F));
-                o += 4;
-                continue;
-            }
-            if (strict)
-                return kFail;
-            c = kReplacementChar;
-        }
-        if (capacity - o < 3)
-            return kFail;
-        out[o] = static_cast<char>(0xE0 | (c >> 12));
-        out[o + 1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out[o + 2] = static_cast<char>(0x80 | (c & 0x3F));
-        o += 3;
-    }
-    return o;
-}
-
-template <bool Counting>
-std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
-                           std::size_t capacity)
-{
-    std::size_t o = 0;
-    std::size_t i = 0;
-    auto room = [&](std::size_t n) { return Counting || capacity - o >= n; };
-    while (i < length) {
-        if (i + 8 <= length && allAscii8(bytes + i)) {
-            if (!room(8))
-                return kFail;
-            if (!Counting)
-                for (int k = 0; k < 8; ++k)
-                    out[o + k] = bytes[i + k];
-            o += 8;
-            i += 8;
-            continue;
-        }
-        const unsigned char b0 = bytes[i];
-        if (b0 < 0x80) {
-            if (!room(1))
-                return kFail;
-            if (!Counting)
-                out[o] = b0;
-            ++o;
-            ++i;
-            continue;
-        }
-        // The common well-formed two- and three-byte forms first.
-        if ((b0 & 0xF0) == 0xE0 && length - i >= 3) {
-            const unsigned b1 = bytes[i + 1], b2 = bytes[i + 2];
-            if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80) {
-                const char32_t cp = (b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu);
-                if (cp >= 0x800 && (cp & 0xF800) != 0xD800) {
-                    if (!room(1))
-                        return kFail;
-                    if (!Counting)
-                        out[o] = static_cast<char16_t>(cp);
-                    ++o;
-                    i += 3;
-                    continue;
-                }
-            }
-        } else if (b0 >= 0xC2 && b0 <= 0xDF && length - i >= 2 && (bytes[i + 1] & 0xC0) == 0x80) {
-            if (!room(1))
-                return kFail;
-            if (!Counting)
-                out[o] = static_cast<char16_t>((b0 & 0x1Fu) << 6 | (bytes[i + 1] & 0x3Fu));
-            ++o;
-            i += 2;
-            continue;
-        }
-        char32_t cp;
-        std::size_t bad;
-        std::size_t n = readUtf8Sequence(bytes + i, length - i, cp, bad);
-        if (n == 0) {
-            if (strict)
-                return kFail;
-            cp = kReplacementChar;
-            n = bad;
-        }
-        i += n;
-        const std::size_t units = cp >= 0x10000 ? 2 : 1;
-        if (!room(units))
-            return kFail;
-        if (!Counting) {
-            if (units == 1) {
-                out[o] = static_cast<char16_t>(cp);
-            } else {
-                out[o] = static_cast<char16_t>(0xD7C0 + (cp >> 10));
-                out[o + 1] = static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-            }
-        }
-        o += units;
-    }
-    return o;
-}
-
-std::size_t decodeUtf8(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
-                       std::size_t capacity)
-{
-    return out == nullptr ? decodeUtf8Impl<true>(strict, bytes, length, nullptr, 0)
-                          : decodeUtf8Impl<false>(strict, bytes, length, out, capacity);
-}
-
 // Never reads past the terminator, so it is safe at the very end of an allocation.
 std::size_t terminatedLength(const char16_t* text)
 {
@@ -431,7 +230,7 @@ void detail::finishCodePageTable(CodePageTable& table)
     };
     for (std::uint32_t u = 0; u < 0x10000; ++u) {
         const std::uint16_t code = table.fromText[u];
-        table.bestFit[u] = !(u >= 0xD800 && u <= 0xDFFF) && decodeCode(code) != u && !(u == '?' && code == '?');
+        table.bestFit[u] = !isSurrogate(u) && decodeCode(code) != u && !(u == '?' && code == '?');
     }
     table.asciiTransparent = true;
     for (int c = 0; c < 0x80; ++c)
@@ -452,7 +251,7 @@ int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text,
     if (codePage == kUtf8CodePage) {
         if ((flags & ~kErrInvalidChars) != 0)
             return 0;
-        return finish(encodeUtf8((flags & kErrInvalidChars) != 0, text, length, out, capacity));
+        return finish(detail::encodeUtf8((flags & kErrInvalidChars) != 0, text, length, out, capacity));
     }
     const CodePageTable* table = tableFor(codePage);
     if (table == nullptr || (flags & ~kNoBestFitChars) != 0)
@@ -474,7 +273,7 @@ int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, in
     if (codePage == kUtf8CodePage) {
         if ((flags & ~kMbErrInvalidChars) != 0)
             return 0;
-        return finish(decodeUtf8((flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
+        return finish(detail::decodeUtf8((flags & kMbErrInvalidChars) != 0, in, length, out, capacity));
     }
     const CodePageTable* table = tableFor(codePage);
     if (table == nullptr || (flags & ~(kMbErrInvalidChars | kPrecomposed)) != 0)

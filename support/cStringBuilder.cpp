@@ -14,6 +14,7 @@
 #include "platform/CaseFold.h"
 
 #include "platform/RuntimeError.h"
+#include "platform/Surrogates.h"
 
 namespace talvo {
 
@@ -275,7 +276,7 @@ public:
             for (char32_t low = 0; low < 256; ++low) {
                 const char32_t c = high << 8 | low;
                 char16_t fold = 0;
-                if (c != 0 && (c & 0xFFFFF800u) != 0xD800u) {
+                if (c != 0 && !platform::isSurrogate(c)) {
                     folded.clear();
                     foldInto(c, folded);
                     if (folded.size() == 1)

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "platform/Surrogates.h"
 #include "platform/Utf.h"
 
 namespace talvo::browserlogic {
@@ -158,7 +159,7 @@ std::u16string cleaned(std::u16string_view raw)
             extension = name.substr(dot);
         std::size_t keep = kMaxNameLength - extension.size();
         // Never cut a surrogate pair in half.
-        if (keep > 0 && name[keep - 1] >= 0xD800 && name[keep - 1] <= 0xDBFF)
+        if (keep > 0 && platform::isHighSurrogate(name[keep - 1]))
             --keep;
         name = name.substr(0, keep) + extension;
     }

@@ -1,6 +1,7 @@
 #include "browser/logic/NotificationBook.h"
 
 #include "browser/logic/NavigationPolicy.h"
+#include "platform/Surrogates.h"
 
 namespace talvo::browserlogic {
 
@@ -20,7 +21,7 @@ std::u16string clip(std::u16string_view text, std::size_t most)
         return std::u16string(text);
     std::size_t end = most;
     // Never leave half a surrogate pair at the end.
-    if (end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF)
+    if (end > 0 && platform::isHighSurrogate(text[end - 1]))
         --end;
     return std::u16string(text.substr(0, end)) + u"…";
 }

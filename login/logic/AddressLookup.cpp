@@ -7,6 +7,7 @@
 #include "net/RandomSequence.h"
 #include "net/ServerRequests.h"
 #include "net/xmlHttp.h"
+#include "platform/Surrogates.h"
 
 namespace talvo::loginlogic {
 
@@ -96,11 +97,11 @@ bool isWellFormedAddress(std::u16string_view address)
         if (isBlankOrControl(c) || c == u'\\' || c == u'@')
             return false;
         // Lone surrogates are no text.
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= address.size() || address[i + 1] < 0xDC00 || address[i + 1] > 0xDFFF)
+        if (platform::isHighSurrogate(c)) {
+            if (i + 1 >= address.size() || !platform::isLowSurrogate(address[i + 1]))
                 return false;
             ++i;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+        } else if (platform::isLowSurrogate(c)) {
             return false;
         }
     }

@@ -1,7 +1,6 @@
 #include "login/logic/Edition.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf16.h>
+#include "platform/CaseFold.h"
 
 namespace talvo::loginlogic {
 
@@ -19,20 +18,8 @@ std::u16string lowerCased(std::u16string_view text)
 {
     std::u16string out;
     out.reserve(text.size());
-    const auto* s = text.data();
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t i = 0;
-    while (i < length) {
-        UChar32 c;
-        U16_NEXT(s, i, length, c);
-        c = u_tolower(c);
-        if (U_IS_BMP(c)) {
-            out.push_back(static_cast<char16_t>(c));
-        } else {
-            out.push_back(static_cast<char16_t>(U16_LEAD(c)));
-            out.push_back(static_cast<char16_t>(U16_TRAIL(c)));
-        }
-    }
+    for (std::size_t i = 0; i < text.size();)
+        platform::appendCodePoint(out, platform::simpleLowerCase(platform::nextCodePoint(text.data(), i, text.size())));
     return out;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Surrogates.h"
+
 namespace talvo::mainlogic {
 
 namespace {
@@ -29,7 +31,7 @@ std::u16string boundedTitle(std::u16string_view text)
         return std::u16string(text);
     std::size_t length = kMaxTitleLength;
     // The last unit kept must not be the first half of a pair whose second half goes.
-    if (text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
+    if (platform::isHighSurrogate(text[length - 1]))
         --length;
     return std::u16string(text.substr(0, length));
 }

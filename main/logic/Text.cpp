@@ -1,7 +1,6 @@
 #include "Text.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf16.h>
+#include "platform/CaseFold.h"
 
 namespace talvo::mainlogic {
 
@@ -9,23 +8,18 @@ std::u16string upperCase(std::u16string_view text)
 {
     std::u16string out;
     out.reserve(text.size());
-    const auto length = static_cast<int32_t>(text.size());
-    int32_t i = 0;
+    const std::size_t length = text.size();
+    std::size_t i = 0;
     while (i < length) {
-        const int32_t start = i;
-        UChar32 c;
-        U16_NEXT(text.data(), i, length, c);
-        const UChar32 upper = u_toupper(c);
-        if (U_IS_SURROGATE(c) || U16_LENGTH(upper) != i - start) {
-            out.append(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(i - start)));
+        const std::size_t start = i;
+        const char32_t c = platform::nextCodePoint(text.data(), i, length);
+        const char32_t upper = platform::simpleUpperCase(c);
+        // A character whose upper case is longer or shorter in UTF-16 stays as it is.
+        if (platform::isSurrogate(c) || (upper > 0xFFFF ? 2u : 1u) != i - start) {
+            out.append(text.substr(start, i - start));
             continue;
         }
-        if (U16_LENGTH(upper) == 1) {
-            out.push_back(static_cast<char16_t>(upper));
-        } else {
-            out.push_back(static_cast<char16_t>(U16_LEAD(upper)));
-            out.push_back(static_cast<char16_t>(U16_TRAIL(upper)));
-        }
+        platform::appendCodePoint(out, upper);
     }
     return out;
 }

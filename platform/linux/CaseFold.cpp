@@ -2,7 +2,6 @@
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
-#include <unicode/utf16.h>
 
 namespace talvo::platform {
 
@@ -15,8 +14,7 @@ void appendCaseFold(char32_t c, std::u16string& out)
     // Beyond the BMP every folding is one character to one character.
     if (c > 0xFFFF) {
         const UChar32 folded = u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT);
-        out.push_back(U16_LEAD(folded));
-        out.push_back(U16_TRAIL(folded));
+        appendCodePoint(out, static_cast<char32_t>(folded));
         return;
     }
     const UChar source[1] = {static_cast<UChar>(c)};
@@ -27,6 +25,16 @@ void appendCaseFold(char32_t c, std::u16string& out)
         out.push_back(static_cast<char16_t>(c));
     else
         out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(length));
+}
+
+char32_t simpleUpperCase(char32_t c)
+{
+    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
+}
+
+char32_t simpleLowerCase(char32_t c)
+{
+    return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
 }
 
 } // namespace talvo::platform

@@ -1,5 +1,6 @@
 #include "../CodePage.h"
 #include "../CodePageTable.h"
+#include "../Surrogates.h"
 #include "IcuCodePageTable.h"
 
 #include <span>
@@ -99,7 +100,7 @@ bool readFromTextTable(const char* name, bool fallback, std::vector<std::uint16_
     std::vector<UChar> units;
     units.reserve(0x10000);
     for (std::uint32_t u = 0; u < 0x10000; ++u)
-        if (u < 0xD800 || u > 0xDFFF)
+        if (!isSurrogate(u))
             units.push_back(static_cast<UChar>(u));
     std::vector<char> out(units.size() * 4);
     std::vector<int32_t> offsets(out.size());

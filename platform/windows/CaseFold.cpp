@@ -10,7 +10,18 @@ struct CaseFoldEntry {
     char32_t from;
     char16_t to[4];  // up to three units, zero-terminated
 };
+struct CaseMapEntry {
+    char32_t from;
+    char32_t to;
+};
 #include "CaseFoldTable.inc"
+
+char32_t mapped(const CaseMapEntry* begin, const CaseMapEntry* end, char32_t c)
+{
+    const auto* at =
+        std::lower_bound(begin, end, c, [](const CaseMapEntry& e, char32_t value) { return e.from < value; });
+    return at != end && at->from == c ? at->to : c;
+}
 } // namespace
 
 void appendCaseFold(char32_t c, std::u16string& out)
@@ -27,12 +38,11 @@ void appendCaseFold(char32_t c, std::u16string& out)
             out.push_back(at->to[k]);
         return;
     }
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-    } else {
-        out.push_back(static_cast<char16_t>(0xD7C0 + (c >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
-    }
+    appendCodePoint(out, c);
 }
+
+char32_t simpleUpperCase(char32_t c) { return mapped(std::begin(kUpperCases), std::end(kUpperCases), c); }
+
+char32_t simpleLowerCase(char32_t c) { return mapped(std::begin(kLowerCases), std::end(kLowerCases), c); }
 
 } // namespace talvo::platform

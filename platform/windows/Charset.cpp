@@ -6,6 +6,7 @@
 
 #include "../CodePage.h"
 #include "../RuntimeError.h"
+#include "../Surrogates.h"
 #include "../Utf.h"
 
 #include <windows.h>
@@ -64,19 +65,16 @@ std::u16string lowerAscii(std::u16string text)
     return text;
 }
 
-bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // Code points of the text; a lone surrogate is a character the set cannot hold.
 template <typename Put>
 void forEachCodePoint(const std::u16string& text, Put put)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
-        if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1])) {
-            put(0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
+        if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
+            put(combineSurrogates(c, text[i + 1]));
             ++i;
-        } else if (isHigh(c) || isLow(c)) {
+        } else if (isSurrogate(c)) {
             put(char32_t(0xFFFFFFFF));
         } else {
             put(static_cast<char32_t>(c));
@@ -89,16 +87,6 @@ void putUnit(std::string& out, std::uint32_t unit, int size, bool bigEndian)
     for (int k = 0; k < size; ++k) {
         const int shift = bigEndian ? 8 * (size - 1 - k) : 8 * k;
         out.push_back(static_cast<char>((unit >> shift) & 0xFF));
-    }
-}
-
-void putCodePoint(std::u16string& out, char32_t c)
-{
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-    } else {
-        out.push_back(static_cast<char16_t>(0xD7C0 + (c >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
     }
 }
 
@@ -146,12 +134,13 @@ struct Charset::State {
         for (; i + 1 < length; i += 2) {
             const char16_t c = static_cast<char16_t>(readUnit(p + i, 2, bigEndian));
             // A lone surrogate is not text; the pair is.
-            if (isHigh(c) && i + 3 < length && isLow(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)))) {
+            if (isHighSurrogate(c) && i + 3 < length
+                && isLowSurrogate(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)))) {
                 out.push_back(c);
                 out.push_back(static_cast<char16_t>(readUnit(p + i + 2, 2, bigEndian)));
                 i += 2;
             } else {
-                out.push_back(isHigh(c) || isLow(c) ? u'\uFFFD' : c);
+                out.push_back(isSurrogate(c) ? u'\uFFFD' : c);
             }
         }
         if (i < length)
@@ -175,7 +164,7 @@ struct Charset::State {
         out.reserve(length / 4 + 1);
         for (; i + 3 < length; i += 4) {
             const std::uint32_t c = readUnit(p + i, 4, bigEndian);
-            putCodePoint(out, c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? 0xFFFD : c);
+            appendCodePoint(out, c > 0x10FFFF || isSurrogate(c) ? 0xFFFD : c);
         }
         if (i < length)
             out.push_back(u'\uFFFD');
@@ -241,8 +230,8 @@ struct Charset::State {
                 if (size == 4 || c < 0x10000) {
                     putUnit(out, c, size, bigEndian);
                 } else {
-                    putUnit(out, 0xD7C0 + (c >> 10), 2, bigEndian);
-                    putUnit(out, 0xDC00 | (c & 0x3FF), 2, bigEndian);
+                    putUnit(out, highSurrogateOf(c), 2, bigEndian);
+                    putUnit(out, lowSurrogateOf(c), 2, bigEndian);
                 }
             });
         };
@@ -253,9 +242,9 @@ struct Charset::State {
                 if (c == char32_t(0xFFFFFFFF)) {
                     out.push_back('?');
                 } else {
-                    const char16_t units[2] = {static_cast<char16_t>(c < 0x10000 ? c : 0xD7C0 + (c >> 10)),
-                                               static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
-                    out += toUtf8(std::u16string_view(units, c < 0x10000 ? 1 : 2));
+                    std::u16string units;
+                    appendCodePoint(units, c);
+                    out += toUtf8(units);
                 }
             });
             return out;

@@ -1,5 +1,6 @@
 #include "../CodePage.h"
 #include "../CodePageTable.h"
+#include "../Surrogates.h"
 
 #include <windows.h>
 
@@ -50,7 +51,7 @@ std::unique_ptr<CodePageTable> loadCodePageTable(int codePage)
     };
 
     for (std::uint32_t u = 0; u < 0x10000; ++u)
-        if (u < 0xD800 || u > 0xDFFF)
+        if (!isSurrogate(u))
             table->fromText[u] = encodeOne(cp, static_cast<char16_t>(u));
 
     int leads = 0;

@@ -6,6 +6,8 @@
 
 using talvo::platform::appendCaseFold;
 using talvo::platform::nextCodePoint;
+using talvo::platform::simpleLowerCase;
+using talvo::platform::simpleUpperCase;
 
 namespace {
 std::u16string fold(char32_t c)
@@ -45,6 +47,34 @@ TEST(CaseFold, NextCodePointJoinsPairsOnly)
     EXPECT_EQ(i, text.size());
 }
 
+TEST(CaseFold, SimpleMappingsAreOneCodePointToOne)
+{
+    struct Row {
+        char32_t c, upper, lower;
+    };
+    const Row rows[] = {
+        {U'a', U'A', U'a'},
+        {U'Z', U'Z', U'z'},
+        {U'1', U'1', U'1'},
+        {U'\u00DF', U'\u00DF', U'\u00DF'},  // sharp s: its upper case is two letters, so none here
+        {U'\u00E9', U'\u00C9', U'\u00E9'},
+        {U'\u0130', U'\u0130', U'i'},        // capital I with dot lowers to a plain i
+        {U'\u0131', U'I', U'\u0131'},        // dotless i
+        {U'\u03C2', U'\u03A3', U'\u03C2'},   // final sigma
+        {U'\u01C5', U'\u01C4', U'\u01C6'},   // title-case digraph
+        {U'\uFF41', U'\uFF21', U'\uFF41'},   // full-width a
+        {U'\u0250', U'\u2C6F', U'\u0250'},   // upper case outside its block
+        {U'\U00010428', U'\U00010400', U'\U00010428'},  // Deseret, beyond the BMP
+        {U'中', U'中', U'中'},
+        {0xD800, 0xD800, 0xD800},          // a lone surrogate stays
+        {0xDC00, 0xDC00, 0xDC00},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(simpleUpperCase(row.c), row.upper) << std::hex << static_cast<unsigned>(row.c);
+        EXPECT_EQ(simpleLowerCase(row.c), row.lower) << std::hex << static_cast<unsigned>(row.c);
+    }
+}
+
 #ifndef _WIN32
 #include <unicode/uchar.h>
 
@@ -55,6 +85,10 @@ namespace {
 struct CaseFoldEntry {
     char32_t from;
     char16_t to[4];
+};
+struct CaseMapEntry {
+    char32_t from;
+    char32_t to;
 };
 #include "platform/windows/CaseFoldTable.inc"
 
@@ -99,5 +133,36 @@ TEST(CaseFold, WindowsTableEqualsIcuForEveryCharacterOfItsUnicodeVersion)
     }
     EXPECT_EQ(next, std::size(kCaseFolds)) << "table entries out of order";
     EXPECT_EQ(differences, 0);
+}
+
+// The upper and lower case tables, likewise. A later Unicode may give a character of
+// the table's version a mapping to a character assigned since (U+019B has had an upper
+// case since 16.0); the table cannot know that one, so it is left out.
+void expectCaseMapEqualsIcu(const CaseMapEntry* begin, const CaseMapEntry* end, UChar32 (*icu)(UChar32))
+{
+    const CaseMapEntry* next = begin;
+    int differences = 0;
+    for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF)
+            continue;
+        char32_t fromTable = c;
+        if (next != end && next->from == c) {
+            fromTable = next->to;
+            ++next;
+        }
+        const auto expected = static_cast<char32_t>(icu(static_cast<UChar32>(c)));
+        if (!assignedBy(c, kCaseFoldUnicodeVersion) || !assignedBy(expected, kCaseFoldUnicodeVersion))
+            continue;
+        if (fromTable != expected && ++differences <= 5)
+            ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(c);
+    }
+    EXPECT_EQ(next, end) << "table entries out of order";
+    EXPECT_EQ(differences, 0);
+}
+
+TEST(CaseFold, WindowsCaseMapTablesEqualIcuForEveryCharacterOfTheirUnicodeVersion)
+{
+    expectCaseMapEqualsIcu(std::begin(kUpperCases), std::end(kUpperCases), u_toupper);
+    expectCaseMapEqualsIcu(std::begin(kLowerCases), std::end(kLowerCases), u_tolower);
 }
 #endif

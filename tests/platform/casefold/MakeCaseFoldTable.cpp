@@ -1,6 +1,7 @@
 // Writes platform/windows/CaseFoldTable.inc: every code point whose full case folding
-// (ICU, default mappings) differs from itself, with its folded units. Windows has no
-// ICU; this table gives it the same folding. Run as
+// (ICU, default mappings) differs from itself, with its folded units, then every code
+// point with a simple upper or lower case mapping. Windows has no ICU; these tables give
+// it the same folding and mappings. Run as
 //   build/bin/talvo_casefold_table platform/windows/CaseFoldTable.inc
 #include "platform/CaseFold.h"
 
@@ -27,15 +28,12 @@ int main(int argc, char** argv)
     std::fprintf(out, "constexpr CaseFoldEntry kCaseFolds[] = {\n");
     int count = 0;
     for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
-        if (c >= 0xD800 && c <= 0xDFFF)
+        if (talvo::platform::isSurrogate(c))
             continue;
         std::u16string folded;
         talvo::platform::appendCaseFold(c, folded);
         std::u16string same;
-        if (c < 0x10000)
-            same.push_back(static_cast<char16_t>(c));
-        else
-            same = {static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+        talvo::platform::appendCodePoint(same, c);
         if (folded == same)
             continue;
         if (folded.size() > 3) {
@@ -50,5 +48,14 @@ int main(int argc, char** argv)
     }
     std::fprintf(out, "};\n");
     std::fprintf(stderr, "%d foldings\n", count);
+    const auto writeMapping = [out](const char* name, char32_t (*map)(char32_t)) {
+        std::fprintf(out, "constexpr CaseMapEntry %s[] = {\n", name);
+        for (char32_t c = 0; c <= 0x10FFFF; ++c)
+            if (!talvo::platform::isSurrogate(c) && map(c) != c)
+                std::fprintf(out, "    {0x%05X, 0x%05X},\n", static_cast<unsigned>(c), static_cast<unsigned>(map(c)));
+        std::fprintf(out, "};\n");
+    };
+    writeMapping("kUpperCases", talvo::platform::simpleUpperCase);
+    writeMapping("kLowerCases", talvo::platform::simpleLowerCase);
     return std::fclose(out) == 0 ? 0 : 1;
 }
