@@ -15,8 +15,8 @@
 #include "browser/ProxySetup.h"
 #include "browser/WarmUp.h"
 #include "login/frmLogin.h"
-#include "login/logic/StartupOptions.h"
 #include "login/logic/AddressLookup.h"
+#include "login/logic/StartupOptions.h"
 #include "main/frmMain.h"
 #include "net/xmlHttp.h"
 #include "platform/ProgramInfo.h"
@@ -89,17 +89,14 @@ int main(int argc, char** argv)
         args.push_back(talvo::platform::fromUtf8(argv[i]));
     const talvo::loginlogic::StartupOptions options = talvo::loginlogic::parseStartupOptions(args);
     switch (options.action) {
-    case talvo::loginlogic::StartupOptions::Action::Help:
-        printLine(stdout, talvo::loginlogic::usageText());
-        return 0;
+    case talvo::loginlogic::StartupOptions::Action::Help: printLine(stdout, talvo::loginlogic::usageText()); return 0;
     case talvo::loginlogic::StartupOptions::Action::Version:
         printLine(stdout, u"talvo " TALVO_VERSION_U16 u"\n");
         return 0;
     case talvo::loginlogic::StartupOptions::Action::Error:
         printLine(stderr, u"talvo: " + options.error + u"\nTry 'talvo --help'.\n");
         return 2;
-    case talvo::loginlogic::StartupOptions::Action::Run:
-        break;
+    case talvo::loginlogic::StartupOptions::Action::Run: break;
     }
 
     // The embedded browser refuses to start as root with its sandbox on.
@@ -157,11 +154,8 @@ int main(int argc, char** argv)
     case talvo::frmLogin::LoadResult::SecondInstance:
         // Only the notice is up; the program ends (status 0) once it is closed.
         return app.exec();
-    case talvo::frmLogin::LoadResult::WaitForUser:
-        login.show();
-        break;
-    case talvo::frmLogin::LoadResult::LookingUp:
-        break;
+    case talvo::frmLogin::LoadResult::WaitForUser: login.show(); break;
+    case talvo::frmLogin::LoadResult::LookingUp: break;
     }
     return app.exec();
 }

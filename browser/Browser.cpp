@@ -1,11 +1,11 @@
 #include "browser/Browser.h"
 
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
-#include <QTimer>
 
 #include "browser/BrowserView.h"
 #include "browser/DevToolsWindow.h"
@@ -47,7 +47,8 @@ Browser::Browser(QWidget* mainWindow, Profile& profile, BrowserPage* preparedPag
     : QObject(mainWindow), profile_(profile), mainWindow_(mainWindow),
       mainView_(preparedPage ? new BrowserView(preparedPage, mainWindow)
                              : new BrowserView(BrowserPage::Role::Main, profile, mainWindow)),
-      downloads_(new Downloads(profile.engine(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
+      downloads_(new Downloads(
+          profile.engine(), [this] { return static_cast<QWidget*>(mainWindow_); }, this)),
       print_(new PrintPreview(this)), framePrint_(new FramePrint(print_, this))
 {
     clock_.start();
@@ -56,13 +57,14 @@ Browser::Browser(QWidget* mainWindow, Profile& profile, BrowserPage* preparedPag
     connect(mainView_->page(), &QWebEnginePage::urlChanged, this, &Browser::onMainUrl);
     // A window opened only to fetch a file (a link with target="_blank" to an export, a PDF
     // the viewer cannot show) would stay empty: the file goes to the save dialog instead.
-    connect(profile_.engine(), &QWebEngineProfile::downloadRequested, this, [this](QWebEngineDownloadRequest* download) {
-        for (PopupWindow* popup : popups())
-            if (download->page() == popup->scriptPage() && popup->view()->history()->count() == 0) {
-                qCInfo(lcWindows) << "popup closed: it only fetched a file";
-                QTimer::singleShot(0, popup, &QWidget::close);
-            }
-    });
+    connect(profile_.engine(), &QWebEngineProfile::downloadRequested, this,
+            [this](QWebEngineDownloadRequest* download) {
+                for (PopupWindow* popup : popups())
+                    if (download->page() == popup->scriptPage() && popup->view()->history()->count() == 0) {
+                        qCInfo(lcWindows) << "popup closed: it only fetched a file";
+                        QTimer::singleShot(0, popup, &QWidget::close);
+                    }
+            });
     connect(downloads_, &Downloads::status, this, &Browser::statusMessage);
     connect(downloads_, &Downloads::ended, this, &Browser::statusFinished);
 }
@@ -160,10 +162,10 @@ void Browser::noteUserInput() { limits_.noteUserInput(clock_.elapsed()); }
 
 bool Browser::allowNavigation(BrowserPage& page, const QUrl& target, QWebEnginePage::NavigationType type)
 {
-    const auto verdict = browserlogic::decideNavigation(text(application_), text(page.url()), text(target), kindOf(type));
+    const auto verdict = browserlogic::decideNavigation(text(application_), text(page.url()), text(target),
+                                                        kindOf(type));
     switch (verdict) {
-    case browserlogic::NavigationVerdict::Follow:
-        return true;
+    case browserlogic::NavigationVerdict::Follow: return true;
     case browserlogic::NavigationVerdict::SystemBrowser:
         handOff(target, limits_.takeGesture(clock_.elapsed()), "navigation to another site");
         return false;
@@ -183,12 +185,9 @@ void Browser::handOff(const QUrl& url, bool gesture, const char* what)
         if (external_)
             external_(url);
         return;
-    case browserlogic::PopupLimits::Verdict::NoGesture:
-        return blocked(address, "no user gesture");
-    case browserlogic::PopupLimits::Verdict::TooSoon:
-        return blocked(address, "one a second");
-    case browserlogic::PopupLimits::Verdict::TooManyWindows:
-        return blocked(address, "too many windows");
+    case browserlogic::PopupLimits::Verdict::NoGesture: return blocked(address, "no user gesture");
+    case browserlogic::PopupLimits::Verdict::TooSoon: return blocked(address, "one a second");
+    case browserlogic::PopupLimits::Verdict::TooManyWindows: return blocked(address, "too many windows");
     }
 }
 
@@ -207,27 +206,23 @@ void Browser::onNewWindow(QWebEngineNewWindowRequest& request)
     // A page of another site in one of our views gets nothing of ours: its windows go where
     // a browser would take them, or nowhere.
     const bool fromApplication = !opener || opener->url().isEmpty() || isApplication(opener->url())
-                                 || opener->url().scheme() == QLatin1String("about");
+        || opener->url().scheme() == QLatin1String("about");
     auto route = browserlogic::routeNewWindow(text(application_), address.toStdU16String());
     if (!fromApplication && route == browserlogic::NewWindowRoute::OwnWindow)
         route = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")
-                    ? browserlogic::NewWindowRoute::SystemBrowser
-                    : browserlogic::NewWindowRoute::Refuse;
+            ? browserlogic::NewWindowRoute::SystemBrowser
+            : browserlogic::NewWindowRoute::Refuse;
     switch (route) {
     case browserlogic::NewWindowRoute::OwnWindow:
         switch (browserlogic::PopupLimits::newWindow(request.isUserInitiated(), popups().size())) {
-        case browserlogic::PopupLimits::Verdict::Allowed:
-            return openPopup(request, address);
+        case browserlogic::PopupLimits::Verdict::Allowed: return openPopup(request, address);
         case browserlogic::PopupLimits::Verdict::TooManyWindows:
             return blocked(address.isEmpty() ? QStringLiteral("about:blank") : address, "too many windows");
-        default:
-            return blocked(address.isEmpty() ? QStringLiteral("about:blank") : address, "no user gesture");
+        default: return blocked(address.isEmpty() ? QStringLiteral("about:blank") : address, "no user gesture");
         }
     case browserlogic::NewWindowRoute::SystemBrowser:
         return handOff(url, request.isUserInitiated(), "main window popup");
-    case browserlogic::NewWindowRoute::Refuse:
-        qCInfo(lcWindows).noquote() << "new window refused: " + address;
-        return;
+    case browserlogic::NewWindowRoute::Refuse: qCInfo(lcWindows).noquote() << "new window refused: " + address; return;
     }
 }
 
@@ -265,8 +260,9 @@ void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& addr
                             auto* popup = PopupWindow::forWrittenDocument(written, QUrl(site + QLatin1Char('/')), size,
                                                                           mainWindow_);
                             adoptPopup(popup);
-                            connect(popup, &PopupWindow::ready, this, [this, popup, shown] { showPopup(popup, shown); },
-                                    Qt::SingleShotConnection);
+                            connect(
+                                popup, &PopupWindow::ready, this, [this, popup, shown] { showPopup(popup, shown); },
+                                Qt::SingleShotConnection);
                         });
 }
 
@@ -299,7 +295,8 @@ void Browser::adoptPopup(PopupWindow* popup)
 void Browser::showPopup(PopupWindow* popup, const QString& address)
 {
     popup->show();
-    qCInfo(lcWindows).noquote() << QStringLiteral("popup opened: %1 (%2x%3)").arg(address).arg(popup->width()).arg(popup->height());
+    qCInfo(lcWindows).noquote()
+        << QStringLiteral("popup opened: %1 (%2x%3)").arg(address).arg(popup->width()).arg(popup->height());
 }
 
 void Browser::onMainUrl(const QUrl& url)

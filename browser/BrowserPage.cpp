@@ -50,7 +50,7 @@ BrowserPage::BrowserPage(Role role, Profile& profile, QObject* parent)
             [this](const QUrl& url, QAuthenticator* auth, const QString& proxyHost) {
                 const auto credentials = environmentProxyCredentials(proxyHost);
                 const bool askedAgain = proxyAnswered_.isValid() && proxyAnswered_.elapsed() < 10000
-                                        && proxyAnsweredHost_ == proxyHost;
+                    && proxyAnsweredHost_ == proxyHost;
                 if (credentials && !askedAgain) {
                     auth->setUser(QString::fromStdString(credentials->user));
                     auth->setPassword(QString::fromStdString(credentials->password));
@@ -60,15 +60,12 @@ BrowserPage::BrowserPage(Role role, Profile& profile, QObject* parent)
                     return;
                 }
                 qCInfo(lcWindows).noquote() << "proxy authentication refused: " + proxyHost + " for " + url.toString()
-                                                   + (credentials ? " (credentials rejected)" : " (none known)");
+                        + (credentials ? " (credentials rejected)" : " (none known)");
                 *auth = QAuthenticator();
             });
 }
 
-QString BrowserPage::roleName() const
-{
-    return role_ == Role::Main ? QStringLiteral("main") : QStringLiteral("popup");
-}
+QString BrowserPage::roleName() const { return role_ == Role::Main ? QStringLiteral("main") : QStringLiteral("popup"); }
 
 QWidget* BrowserPage::dialogParent() const
 {
@@ -143,8 +140,8 @@ bool BrowserPage::javaScriptPrompt(const QUrl&, const QString& msg, const QStrin
         return false;
     DialogScope scope(*this);
     bool stop = false;
-    const std::optional<QString> answer =
-        pagedialogs::prompt(dialogParent(), msg, defaultValue, offerToSuppress() ? &stop : nullptr);
+    const std::optional<QString> answer = pagedialogs::prompt(dialogParent(), msg, defaultValue,
+                                                              offerToSuppress() ? &stop : nullptr);
     noteSuppression(flood_, stop);
     qCInfo(lcWindows) << (answer ? "page dialog answer: ok" : "page dialog answer: cancel");
     if (!answer)
@@ -194,7 +191,8 @@ QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& 
     if (mode == FileSelectOpenMultiple) {
         chosen = QFileDialog::getOpenFileNames(dialogParent(), title, start, filters.join(QLatin1String(";;")));
     } else {
-        const QString one = QFileDialog::getOpenFileName(dialogParent(), title, start, filters.join(QLatin1String(";;")));
+        const QString one = QFileDialog::getOpenFileName(dialogParent(), title, start,
+                                                         filters.join(QLatin1String(";;")));
         if (!one.isEmpty())
             chosen << one;
     }

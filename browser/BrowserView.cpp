@@ -99,8 +99,7 @@ bool keepInMenu(QWebEnginePage::WebAction action)
     case QWebEnginePage::ToggleMediaPlayPause:
     case QWebEnginePage::ToggleMediaMute:
     case QWebEnginePage::DownloadMediaToDisk:
-    case QWebEnginePage::ExitFullScreen:
-        return true;
+    case QWebEnginePage::ExitFullScreen: return true;
     default:
         // Inspect, view source, save page, open in this window or a tab: developer
         // tools, or ways to leave the application with nothing to come back by.
@@ -152,44 +151,21 @@ void BrowserView::applyZoom(int percent)
 
 void BrowserView::perform(BrowserAction action)
 {
-    qCInfo(lcWindows).noquote() << QStringLiteral("browser key: %1 (%2)").arg(QLatin1String(actionName(action)),
-                                                                               page_->roleName());
+    qCInfo(lcWindows).noquote()
+        << QStringLiteral("browser key: %1 (%2)").arg(QLatin1String(actionName(action)), page_->roleName());
     switch (action) {
-    case BrowserAction::Reload:
-        page_->triggerAction(QWebEnginePage::Reload);
-        break;
-    case BrowserAction::Find:
-        findBar_->open();
-        break;
-    case BrowserAction::FindNext:
-        findBar_->findAgain(false);
-        break;
-    case BrowserAction::FindPrevious:
-        findBar_->findAgain(true);
-        break;
-    case BrowserAction::ZoomIn:
-        applyZoom(browserlogic::zoomIn(sessionZoom()));
-        break;
-    case BrowserAction::ZoomOut:
-        applyZoom(browserlogic::zoomOut(sessionZoom()));
-        break;
-    case BrowserAction::ZoomReset:
-        applyZoom(browserlogic::kZoomDefault);
-        break;
-    case BrowserAction::Back:
-        page_->triggerAction(QWebEnginePage::Back);
-        break;
-    case BrowserAction::Forward:
-        page_->triggerAction(QWebEnginePage::Forward);
-        break;
-    case BrowserAction::Print:
-        emit printWanted();
-        break;
-    case BrowserAction::DevTools:
-        emit devToolsWanted();
-        break;
-    case BrowserAction::None:
-        return;
+    case BrowserAction::Reload: page_->triggerAction(QWebEnginePage::Reload); break;
+    case BrowserAction::Find: findBar_->open(); break;
+    case BrowserAction::FindNext: findBar_->findAgain(false); break;
+    case BrowserAction::FindPrevious: findBar_->findAgain(true); break;
+    case BrowserAction::ZoomIn: applyZoom(browserlogic::zoomIn(sessionZoom())); break;
+    case BrowserAction::ZoomOut: applyZoom(browserlogic::zoomOut(sessionZoom())); break;
+    case BrowserAction::ZoomReset: applyZoom(browserlogic::kZoomDefault); break;
+    case BrowserAction::Back: page_->triggerAction(QWebEnginePage::Back); break;
+    case BrowserAction::Forward: page_->triggerAction(QWebEnginePage::Forward); break;
+    case BrowserAction::Print: emit printWanted(); break;
+    case BrowserAction::DevTools: emit devToolsWanted(); break;
+    case BrowserAction::None: return;
     }
     if (action == BrowserAction::ZoomIn || action == BrowserAction::ZoomOut || action == BrowserAction::ZoomReset)
         qCInfo(lcWindows).noquote() << QStringLiteral("zoom: %1%").arg(sessionZoom());
@@ -237,9 +213,9 @@ bool BrowserView::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
         auto* mouse = static_cast<QMouseEvent*>(event);
-        const auto button = mouse->button() == Qt::BackButton      ? browserlogic::MouseButton::Back
-                            : mouse->button() == Qt::ForwardButton ? browserlogic::MouseButton::Forward
-                                                                   : browserlogic::MouseButton::Other;
+        const auto button = mouse->button() == Qt::BackButton ? browserlogic::MouseButton::Back
+            : mouse->button() == Qt::ForwardButton            ? browserlogic::MouseButton::Forward
+                                                              : browserlogic::MouseButton::Other;
         const BrowserAction action = browserlogic::actionForMouseButton(button);
         if (action == BrowserAction::None)
             break;
@@ -247,8 +223,7 @@ bool BrowserView::eventFilter(QObject* watched, QEvent* event)
             perform(action);
         return true;
     }
-    default:
-        break;
+    default: break;
     }
     return QWebEngineView::eventFilter(watched, event);
 }

@@ -25,10 +25,7 @@ const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 // A service that has not answered by then is not there; nothing waits for it meanwhile.
 constexpr int kCallTimeoutMs = 5000;
 
-QString fromU16(const std::u16string& text)
-{
-    return QString::fromStdU16String(text);
-}
+QString fromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
 
 } // namespace
 
@@ -39,11 +36,11 @@ DesktopNotifications::DesktopNotifications(QWidget* mainWindow, Profile& profile
     profile.setNotifications(this);
     // The presenter outlives nothing of ours: once we are gone it lets the engine's
     // notification go unshown.
-    profile.engine()->setNotificationPresenter([self = QPointer<DesktopNotifications>(this)](
-                                            std::unique_ptr<QWebEngineNotification> notification) {
-        if (self)
-            self->present(std::move(notification));
-    });
+    profile.engine()->setNotificationPresenter(
+        [self = QPointer<DesktopNotifications>(this)](std::unique_ptr<QWebEngineNotification> notification) {
+            if (self)
+                self->present(std::move(notification));
+        });
     // The engine's notifications go before its profile does.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { shown_.clear(); });
 }
@@ -55,24 +52,26 @@ void DesktopNotifications::whenAvailable(QObject* context, std::function<void(bo
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         qCInfo(lcWindows).noquote() << "notification service: no session bus";
-        QMetaObject::invokeMethod(context, [answer] { answer(false); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            context, [answer] { answer(false); }, Qt::QueuedConnection);
         return;
     }
     const QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface,
                                                                 QStringLiteral("GetCapabilities"));
     auto* call = new QDBusPendingCallWatcher(bus.asyncCall(message, kCallTimeoutMs), context);
-    connect(call, &QDBusPendingCallWatcher::finished, context, [this, self = QPointer(this), answer](QDBusPendingCallWatcher* call) {
-        call->deleteLater();
-        const QDBusPendingReply<QStringList> reply = *call;
-        if (reply.isError()) {
-            qCInfo(lcWindows).noquote() << "notification service: none (" + reply.error().name() + ")";
-            answer(false);
-            return;
-        }
-        if (self)
-            readsMarkup_ = reply.value().contains(QStringLiteral("body-markup"));
-        answer(true);
-    });
+    connect(call, &QDBusPendingCallWatcher::finished, context,
+            [this, self = QPointer(this), answer](QDBusPendingCallWatcher* call) {
+                call->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *call;
+                if (reply.isError()) {
+                    qCInfo(lcWindows).noquote() << "notification service: none (" + reply.error().name() + ")";
+                    answer(false);
+                    return;
+                }
+                if (self)
+                    readsMarkup_ = reply.value().contains(QStringLiteral("body-markup"));
+                answer(true);
+            });
 }
 
 QString DesktopNotifications::iconPath()
@@ -104,7 +103,7 @@ void DesktopNotifications::present(std::unique_ptr<QWebEngineNotification> notif
     using Kind = browserlogic::NotificationBook::Begin::Kind;
     if (begin.kind != Kind::Send) {
         qCInfo(lcWindows).noquote() << (begin.kind == Kind::TooFast ? "notification failed: too many per second"
-                                                                     : "notification failed: too many open");
+                                                                    : "notification failed: too many open");
         notification->close();
         return;
     }
@@ -116,8 +115,8 @@ void DesktopNotifications::present(std::unique_ptr<QWebEngineNotification> notif
         QDBusConnection bus = QDBusConnection::sessionBus();
         signalsHooked_ = bus.connect(kService, kPath, kInterface, QStringLiteral("NotificationClosed"), this,
                                      SLOT(onClosed(uint, uint)))
-                         && bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
-                                        SLOT(onAction(uint, QString)));
+            && bus.connect(kService, kPath, kInterface, QStringLiteral("ActionInvoked"), this,
+                           SLOT(onAction(uint, QString)));
     }
 
     QWidget* window = QApplication::activeWindow();
@@ -131,7 +130,8 @@ void DesktopNotifications::present(std::unique_ptr<QWebEngineNotification> notif
         if (id)
             closeOnDesktop(*id);
         // Not here: the engine is inside the notification's own call.
-        QMetaObject::invokeMethod(this, [this, serial] { shown_.erase(serial); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, serial] { shown_.erase(serial); }, Qt::QueuedConnection);
     });
     shown_[serial] = Shown{std::move(notification), window};
 
@@ -190,8 +190,8 @@ void DesktopNotifications::onNotifyAnswer(QDBusPendingCallWatcher* call, std::ui
 void DesktopNotifications::closeOnDesktop(std::uint32_t id)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("CloseNotification"));
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                          QStringLiteral("CloseNotification"));
     message << uint(id);
     // Nobody waits for the answer: a service that already closed it may say so.
     auto* call = new QDBusPendingCallWatcher(bus.asyncCall(message, kCallTimeoutMs), this);

@@ -7,8 +7,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPointer>
-#include <QTimer>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 
@@ -35,7 +35,8 @@ constexpr int kResumeGraceMs = 4000;
 
 QString sizeText(double bytes)
 {
-    return QLocale(QLocale::English).formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
+    return QLocale(QLocale::English)
+        .formattedDataSize(static_cast<qint64>(bytes), 1, QLocale::DataSizeTraditionalFormat);
 }
 
 // Progress of one download, for its status line.
@@ -75,8 +76,8 @@ Downloads::~Downloads()
 struct Downloads::Placement {
     quint32 id = 0;
     QString suggested;
-    QString target; // empty until the user chose it
-    QString part;   // made by us, ours to remove
+    QString target;                              // empty until the user chose it
+    QString part;                                // made by us, ours to remove
     QPointer<QWebEngineDownloadRequest> current; // the engine's latest attempt
     bool answered = false;
     bool refused = false;
@@ -243,9 +244,9 @@ void Downloads::finish(QWebEngineDownloadRequest* download, const std::shared_pt
         && placement->outcome != QWebEngineDownloadRequest::DownloadCancelled) {
         // After the engine's own retries the reason may read as a cancel; it was the connection.
         placement->reason = download->interruptReason() == QWebEngineDownloadRequest::UserCanceled
-                                    || download->interruptReason() == QWebEngineDownloadRequest::NoReason
-                                ? QString::fromUtf16(u"连接中断")
-                                : download->interruptReasonString();
+                || download->interruptReason() == QWebEngineDownloadRequest::NoReason
+            ? QString::fromUtf16(u"连接中断")
+            : download->interruptReasonString();
         download->cancel();
     }
     if (placement->refused) {

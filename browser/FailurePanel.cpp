@@ -15,12 +15,11 @@ FailurePanel::FailurePanel(QWidget* view)
     setObjectName(QStringLiteral("failurePanel"));
     setAttribute(Qt::WA_StyledBackground, true);
     setAutoFillBackground(true);
-    setStyleSheet(QStringLiteral(
-        "#failurePanel { background: #ffffff; }"
-        "#failureHeadline { color: #202020; font-size: 15pt; }"
-        "#failureAdvice { color: #404040; font-size: 11pt; }"
-        "#failureDetail { color: #808080; font-size: 8pt; }"
-        "#failureButton { font-size: 11pt; padding: 5px 26px; }"));
+    setStyleSheet(QStringLiteral("#failurePanel { background: #ffffff; }"
+                                 "#failureHeadline { color: #202020; font-size: 15pt; }"
+                                 "#failureAdvice { color: #404040; font-size: 11pt; }"
+                                 "#failureDetail { color: #808080; font-size: 8pt; }"
+                                 "#failureButton { font-size: 11pt; padding: 5px 26px; }"));
     headline_->setObjectName(QStringLiteral("failureHeadline"));
     advice_->setObjectName(QStringLiteral("failureAdvice"));
     detail_->setObjectName(QStringLiteral("failureDetail"));

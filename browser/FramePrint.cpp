@@ -71,7 +71,7 @@ bool sameOrigin(const QUrl& a, const QUrl& b)
 
 } // namespace
 
-FramePrint::FramePrint(PrintPreview* preview, QObject* parent) : QObject(parent), preview_(preview) {}
+FramePrint::FramePrint(PrintPreview* preview, QObject* parent) : QObject(parent), preview_(preview) { }
 
 void FramePrint::prepare(QWebEnginePage* page)
 {
@@ -88,23 +88,25 @@ void FramePrint::print(QWebEngineView* view)
 {
     QPointer<QWebEngineView> guarded(view);
     QPointer<QWidget> window(view->window());
-    view->page()->runJavaScript(kTakeFrame, QWebEngineScript::MainWorld, [this, guarded, window](const QVariant& result) {
-        // Printing from inside the engine's own callback never finishes: act after it.
-        QTimer::singleShot(0, this, [this, guarded, window, frame = result.toList()] {
-            const auto done = qScopeGuard([this, window] { emit attempted(window); });
-            if (!guarded || !preview_)
-                return;
-            if (frame.size() != 3) {
-                preview_->open(guarded);
-                return;
-            }
-            // The page's word for where the frame's addresses resolve holds only within its site.
-            QUrl base(frame.at(1).toString());
-            if (!sameOrigin(base, guarded->url()))
-                base = guarded->url();
-            printDocument(guarded, frame.at(0).toString(), base, frame.at(2).toString());
-        });
-    });
+    view->page()->runJavaScript(kTakeFrame, QWebEngineScript::MainWorld,
+                                [this, guarded, window](const QVariant& result) {
+                                    // Printing from inside the engine's own callback never finishes: act after it.
+                                    QTimer::singleShot(0, this, [this, guarded, window, frame = result.toList()] {
+                                        const auto done = qScopeGuard([this, window] { emit attempted(window); });
+                                        if (!guarded || !preview_)
+                                            return;
+                                        if (frame.size() != 3) {
+                                            preview_->open(guarded);
+                                            return;
+                                        }
+                                        // The page's word for where the frame's addresses resolve holds only within its
+                                        // site.
+                                        QUrl base(frame.at(1).toString());
+                                        if (!sameOrigin(base, guarded->url()))
+                                            base = guarded->url();
+                                        printDocument(guarded, frame.at(0).toString(), base, frame.at(2).toString());
+                                    });
+                                });
 }
 
 void FramePrint::printDocument(QWebEngineView* view, const QString& html, const QUrl& base, const QString& title)
@@ -122,25 +124,28 @@ void FramePrint::printDocument(QWebEngineView* view, const QString& html, const 
     copy->show();
     connect(view, &QObject::destroyed, copy, &QObject::deleteLater);
     QPointer<QWebEngineView> origin(view);
-    connect(page, &QWebEnginePage::loadFinished, copy, [this, copy, page, html, origin, title] {
-        page->runJavaScript(
-            inertCopyScript(html), QWebEngineScript::ApplicationWorld, [this, copy, origin, title](const QVariant&) {
-                if (!preview_ || !origin) {
-                    copy->deleteLater();
-                    return;
-                }
-                QTimer::singleShot(0, copy, [this, copy, origin, title] {
-                    if (!preview_ || !origin) {
-                        copy->deleteLater();
-                        return;
-                    }
-                    connect(preview_, &PrintPreview::closed, copy, &QObject::deleteLater);
-                    preview_->open(copy, origin->window(), title);
-                    if (preview_->window() != origin->window())
-                        copy->deleteLater(); // another preview was open: this one was dropped
-                });
-            });
-    }, Qt::SingleShotConnection);
+    connect(
+        page, &QWebEnginePage::loadFinished, copy,
+        [this, copy, page, html, origin, title] {
+            page->runJavaScript(inertCopyScript(html), QWebEngineScript::ApplicationWorld,
+                                [this, copy, origin, title](const QVariant&) {
+                                    if (!preview_ || !origin) {
+                                        copy->deleteLater();
+                                        return;
+                                    }
+                                    QTimer::singleShot(0, copy, [this, copy, origin, title] {
+                                        if (!preview_ || !origin) {
+                                            copy->deleteLater();
+                                            return;
+                                        }
+                                        connect(preview_, &PrintPreview::closed, copy, &QObject::deleteLater);
+                                        preview_->open(copy, origin->window(), title);
+                                        if (preview_->window() != origin->window())
+                                            copy->deleteLater(); // another preview was open: this one was dropped
+                                    });
+                                });
+        },
+        Qt::SingleShotConnection);
     page->setHtml(QStringLiteral("<!DOCTYPE html><html><head></head><body></body></html>"), base);
 }
 

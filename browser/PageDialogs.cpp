@@ -2,11 +2,11 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QPointer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 

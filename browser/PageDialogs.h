@@ -26,8 +26,7 @@ void alert(QWidget* parent, const QString& text, bool* stop = nullptr);
 bool confirm(QWidget* parent, const QString& text, bool* stop = nullptr);
 
 // The text entered, or nothing when the user cancelled.
-std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& defaultValue,
-                              bool* stop = nullptr);
+std::optional<QString> prompt(QWidget* parent, const QString& text, const QString& defaultValue, bool* stop = nullptr);
 
 } // namespace pagedialogs
 } // namespace talvo::browser

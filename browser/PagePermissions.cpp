@@ -53,8 +53,8 @@ void PagePermissions::onFeature(const QUrl& origin, QWebEnginePage::Feature feat
     if (feature == QWebEnginePage::Notifications)
         return onNotifications(origin);
     // Nothing the application needs, and a question would be a dialog of the browser's own.
-    qCInfo(lcWindows).noquote() << QStringLiteral("permission denied: %1 for %2")
-                                       .arg(QLatin1String(featureName(feature)), origin.toString());
+    qCInfo(lcWindows).noquote()
+        << QStringLiteral("permission denied: %1 for %2").arg(QLatin1String(featureName(feature)), origin.toString());
     view_->page()->setFeaturePermission(origin, feature, QWebEnginePage::PermissionDeniedByUser);
 }
 

@@ -55,8 +55,7 @@ QNetworkInformation* reachability()
 
 } // namespace
 
-PageRecovery::PageRecovery(BrowserView* view)
-    : QObject(view), view_(view), panel_(new FailurePanel(view))
+PageRecovery::PageRecovery(BrowserView* view) : QObject(view), view_(view), panel_(new FailurePanel(view))
 {
     retryTimer_.setSingleShot(true);
     crashReloadTimer_.setSingleShot(true);
@@ -92,8 +91,7 @@ void PageRecovery::onLoading(const QWebEngineLoadingInfo& info)
         failedDocument_ = false;
         proxyRefused_ = false;
         return;
-    case QWebEngineLoadingInfo::LoadStoppedStatus:
-        return;
+    case QWebEngineLoadingInfo::LoadStoppedStatus: return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         if (info.isErrorPage()) {
             failedDocument_ = true; // the engine's stand-in for the failure below ours
@@ -113,8 +111,7 @@ void PageRecovery::onLoading(const QWebEngineLoadingInfo& info)
         shown_ = Shown::Nothing;
         panel_->hide();
         return;
-    case QWebEngineLoadingInfo::LoadFailedStatus:
-        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus: break;
     }
     const int code = info.errorCode();
     auto kind = browserlogic::classifyFailure(domainOf(info.errorDomain()), code);
@@ -133,7 +130,7 @@ void PageRecovery::showFailure(browserlogic::FailureKind kind, const QUrl& url, 
     failedUrl_ = url;
     const auto words = browserlogic::describeFailure(kind, failedUrl_.host().toStdU16String());
     const QString detail = QString::fromUtf16(u"地址：") + failedUrl_.toDisplayString() + QLatin1Char('\n')
-                           + QString::fromUtf16(u"原因：") + reason;
+        + QString::fromUtf16(u"原因：") + reason;
     panel_->present(QString::fromStdU16String(words.headline), QString::fromStdU16String(words.advice), detail,
                     QString::fromUtf16(u"重试"));
     shown_ = Shown::LoadFailure;
@@ -158,9 +155,8 @@ void PageRecovery::onCertificateError(const QWebEngineCertificateError& error)
 
 void PageRecovery::onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    qCInfo(lcWindows).noquote() << QStringLiteral("renderer gone: %1 (exit %2)")
-                                       .arg(QLatin1String(terminationName(status)))
-                                       .arg(exitCode);
+    qCInfo(lcWindows).noquote()
+        << QStringLiteral("renderer gone: %1 (exit %2)").arg(QLatin1String(terminationName(status))).arg(exitCode);
     if (status == QWebEnginePage::NormalTerminationStatus)
         return;
     retryTimer_.stop();
@@ -199,10 +195,7 @@ void PageRecovery::onNetworkBack()
     scheduleRetry(wait);
 }
 
-void PageRecovery::scheduleRetry(std::chrono::milliseconds wait)
-{
-    retryTimer_.start(static_cast<int>(wait.count()));
-}
+void PageRecovery::scheduleRetry(std::chrono::milliseconds wait) { retryTimer_.start(static_cast<int>(wait.count())); }
 
 void PageRecovery::retry(const char* why)
 {

@@ -86,7 +86,8 @@ PopupWindow::PopupWindow(BrowserPage* page, BrowserPage* scriptPage, const QSize
         else
             status_->showMessage(url);
     });
-    connect(page, &QWebEnginePage::loadStarted, this, [this] { status_->showMessage(QString::fromUtf16(u"正在加载…")); });
+    connect(page, &QWebEnginePage::loadStarted, this,
+            [this] { status_->showMessage(QString::fromUtf16(u"正在加载…")); });
     connect(page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         status_->showMessage(ok ? QString::fromUtf16(u"完成") : QString::fromUtf16(u"页面未能加载"), 3000);
     });
@@ -107,7 +108,8 @@ PopupWindow::PopupWindow(BrowserPage* page, BrowserPage* scriptPage, const QSize
     frame.moveCenter(around.center());
     // Keep the title bar on the screen.
     frame.moveTop(std::max(frame.top(), available.top()));
-    frame.moveLeft(std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width())));
+    frame.moveLeft(
+        std::clamp(frame.left(), available.left(), std::max(available.left(), available.right() - frame.width())));
     move(frame.topLeft());
 }
 

@@ -18,7 +18,7 @@ namespace {
 constexpr int kRenderLimitMs = 60000;
 } // namespace
 
-PrintPreview::PrintPreview(QObject* parent) : QObject(parent) {}
+PrintPreview::PrintPreview(QObject* parent) : QObject(parent) { }
 
 PrintPreview::~PrintPreview() { delete dialog_; }
 

@@ -72,7 +72,7 @@ QWebEngineProfile* Profile::engine()
     // No switching the engine's own error pages on and off per page: ours are decided here.
     settings->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
     qCInfo(lcWindows).noquote() << "browser profile: storage=" + profile->persistentStoragePath()
-                                       + " cache=" + profile->cachePath();
+            + " cache=" + profile->cachePath();
     return profile;
 }
 

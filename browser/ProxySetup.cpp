@@ -11,8 +11,8 @@ namespace {
 
 const browserlogic::EnvironmentProxies& environmentProxies()
 {
-    static const browserlogic::EnvironmentProxies proxies =
-        browserlogic::proxiesFromEnvironment([](const char* name) -> std::optional<std::string> {
+    static const browserlogic::EnvironmentProxies proxies = browserlogic::proxiesFromEnvironment(
+        [](const char* name) -> std::optional<std::string> {
             const char* value = std::getenv(name);
             if (!value)
                 return std::nullopt;

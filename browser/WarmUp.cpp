@@ -8,7 +8,7 @@
 
 namespace talvo::browser {
 
-WarmUp::WarmUp(Profile& profile) : profile_(profile) {}
+WarmUp::WarmUp(Profile& profile) : profile_(profile) { }
 
 WarmUp::~WarmUp() { dropPage(); }
 
@@ -27,8 +27,9 @@ void WarmUp::preparePage()
         return;
     startEngine();
     auto* page = new BrowserPage(BrowserPage::Role::Main, profile_, nullptr);
-    QObject::connect(page, &QWebEnginePage::loadFinished, page,
-                     [] { platform::logStartupStep("browser page ready"); }, Qt::SingleShotConnection);
+    QObject::connect(
+        page, &QWebEnginePage::loadFinished, page, [] { platform::logStartupStep("browser page ready"); },
+        Qt::SingleShotConnection);
     page->load(QUrl(QStringLiteral("about:blank")));
     prepared_ = page;
     qCInfo(lcWindows, "browser page prepared");

@@ -15,8 +15,8 @@ AnsiTable build()
     for (std::uint32_t u = 0; u < 0x10000; ++u) {
         const std::string bytes = platform::textToAnsi(std::u16string(1, static_cast<char16_t>(u)));
         const auto b0 = bytes.empty() ? 0x3Fu : static_cast<unsigned char>(bytes[0]);
-        table.code[u] = static_cast<std::uint16_t>(
-            bytes.size() == 2 ? b0 << 8 | static_cast<unsigned char>(bytes[1]) : b0);
+        table.code[u] = static_cast<std::uint16_t>(bytes.size() == 2 ? b0 << 8 | static_cast<unsigned char>(bytes[1])
+                                                                     : b0);
     }
     for (std::uint32_t b = 0; b < 256; ++b) {
         const std::u16string text = platform::ansiToText(std::string(1, static_cast<char>(b)));

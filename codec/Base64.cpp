@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 constexpr char16_t kAlphabet[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
 constexpr std::uint8_t kPad = 64;
 constexpr std::uint8_t kInvalid = 0xFF;
-constexpr std::uint32_t kSlow = 0x01000000;  // marks "=" and invalid characters in the fast tables
+constexpr std::uint32_t kSlow = 0x01000000; // marks "=" and invalid characters in the fast tables
 
 // Two output characters per 12 bits, packed so one 32-bit store writes them in order.
 constexpr std::array<std::uint32_t, 4096> makePairTable()
@@ -195,8 +195,7 @@ Outcome decodeGroups(const char16_t* s, std::size_t n, bool pairsRemoved, char* 
             values[k] = v;
         }
         const std::uint32_t group = values[0] << 18 | values[1] << 12 | values[2] << 6 | values[3];
-        const char bytes[3] = {static_cast<char>(group >> 16), static_cast<char>(group >> 8),
-                               static_cast<char>(group)};
+        const char bytes[3] = {static_cast<char>(group >> 16), static_cast<char>(group >> 8), static_cast<char>(group)};
         for (std::size_t k = 0; k + 1 < d; ++k)
             *o++ = bytes[k];
         i += size;

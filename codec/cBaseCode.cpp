@@ -23,7 +23,7 @@ constexpr std::array<std::uint64_t, 256> makeEscapes()
     for (unsigned b = 0; b < 256; ++b) {
         const std::uint64_t units[3] = {u'%', hex[b >> 4], hex[b & 15]};
         table[b] = std::endian::native == std::endian::little ? units[0] | units[1] << 16 | units[2] << 32
-                                                               : units[0] << 48 | units[1] << 32 | units[2] << 16;
+                                                              : units[0] << 48 | units[1] << 32 | units[2] << 16;
     }
     return table;
 }
@@ -208,7 +208,7 @@ std::u16string cBaseCode::URLDecode(const std::u16string& strURL)
     const char16_t* s = strURL.data();
     const std::size_t n = strURL.size();
     std::u16string out;
-    out.reserve(n);  // never longer than the input
+    out.reserve(n); // never longer than the input
     char16_t chunk[kChunk];
     std::size_t i = 0;
     while (i < n) {

@@ -42,9 +42,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             }
             return wholeNumber(text, max);
         };
-        const auto is = [&arg](const std::string& name) {
-            return arg == name || arg.rfind(name + "=", 0) == 0;
-        };
+        const auto is = [&arg](const std::string& name) { return arg == name || arg.rfind(name + "=", 0) == 0; };
 
         if (arg == "--help" || arg == "-h") {
             options.help = true;
@@ -110,41 +108,42 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
 
 std::string usage(const std::string& program)
 {
-    return "Usage: " + program + " [options]\n"
-           "The demo application server and web application, on 127.0.0.1.\n"
-           "Prints \"listening on 127.0.0.1:PORT\", then one line per request received.\n"
-           "\n"
-           "  --port N                 listen on port N (0, the default: a free port)\n"
-           "  --auto-sign-in           the login page signs in by itself after about 1 s\n"
-           "\n"
-           "Misbehaviour of the three service requests (pages keep working):\n"
-           "  --short-check-codes K    answer the first K check-code requests with \"err\"\n"
-           "  --no-address             answer every address request with \"mireth_url:null\"\n"
-           "  --delay-ms N             wait N ms before every service answer\n"
-           "  --silent                 accept service requests and never answer them\n"
-           "  --drip-ms N              send service bodies one byte every N ms\n"
-           "  --close-mid-body         announce the body length, send part of it, close\n"
-           "  --not-found              answer 404 with an HTML page\n"
-           "  --invalid-utf8           put invalid UTF-8 bytes into the bodies\n"
-           "  --huge-body              answer the contact request with over 16 MiB, streamed\n"
-           "  --long-contact           answer the contact request with a few thousand characters\n"
-           "  --line-ends              end every service answer with a CR LF line end\n"
-           "\n"
-           "Failures underneath the pages:\n"
-           "  --app-switch             serve the web application on a port of its own\n"
-           "                           (\"application on 127.0.0.1:PORT\"); GET /demo/app-down\n"
-           "                           stops it, GET /demo/app-up starts it again\n"
-           "  --tls-cert FILE --tls-key FILE\n"
-           "                           also serve over HTTPS (\"tls listening on 127.0.0.1:PORT\")\n"
-           "  --login-over-tls         the login page redirects to its HTTPS address\n"
-           "  --permission-probe       the login page redirects to /demo/permissions, which asks\n"
-           "                           for notifications, location, camera and microphone and\n"
-           "                           reports each answer as GET /demo/report?...\n"
-           "  --public-host NAME       the address service names the application NAME:PORT\n"
-           "                           (a name only a proxy resolves) instead of 127.0.0.1\n"
-           "\n"
-           "  --help                   this text\n"
-           "Stops on SIGTERM or SIGINT.\n";
+    return "Usage: " + program
+        + " [options]\n"
+          "The demo application server and web application, on 127.0.0.1.\n"
+          "Prints \"listening on 127.0.0.1:PORT\", then one line per request received.\n"
+          "\n"
+          "  --port N                 listen on port N (0, the default: a free port)\n"
+          "  --auto-sign-in           the login page signs in by itself after about 1 s\n"
+          "\n"
+          "Misbehaviour of the three service requests (pages keep working):\n"
+          "  --short-check-codes K    answer the first K check-code requests with \"err\"\n"
+          "  --no-address             answer every address request with \"mireth_url:null\"\n"
+          "  --delay-ms N             wait N ms before every service answer\n"
+          "  --silent                 accept service requests and never answer them\n"
+          "  --drip-ms N              send service bodies one byte every N ms\n"
+          "  --close-mid-body         announce the body length, send part of it, close\n"
+          "  --not-found              answer 404 with an HTML page\n"
+          "  --invalid-utf8           put invalid UTF-8 bytes into the bodies\n"
+          "  --huge-body              answer the contact request with over 16 MiB, streamed\n"
+          "  --long-contact           answer the contact request with a few thousand characters\n"
+          "  --line-ends              end every service answer with a CR LF line end\n"
+          "\n"
+          "Failures underneath the pages:\n"
+          "  --app-switch             serve the web application on a port of its own\n"
+          "                           (\"application on 127.0.0.1:PORT\"); GET /demo/app-down\n"
+          "                           stops it, GET /demo/app-up starts it again\n"
+          "  --tls-cert FILE --tls-key FILE\n"
+          "                           also serve over HTTPS (\"tls listening on 127.0.0.1:PORT\")\n"
+          "  --login-over-tls         the login page redirects to its HTTPS address\n"
+          "  --permission-probe       the login page redirects to /demo/permissions, which asks\n"
+          "                           for notifications, location, camera and microphone and\n"
+          "                           reports each answer as GET /demo/report?...\n"
+          "  --public-host NAME       the address service names the application NAME:PORT\n"
+          "                           (a name only a proxy resolves) instead of 127.0.0.1\n"
+          "\n"
+          "  --help                   this text\n"
+          "Stops on SIGTERM or SIGINT.\n";
 }
 
 } // namespace talvo::demo

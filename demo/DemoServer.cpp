@@ -68,8 +68,7 @@ std::string percentDecode(std::string_view text)
         const char c = text[i];
         if (c == '+') {
             out.push_back(' ');
-        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0
-                   && hexValue(text[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
             out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
             i += 2;
         } else {
@@ -162,16 +161,16 @@ struct DemoServer::Impl {
     int port = -1;
 
     std::mutex logMutex;
-    std::mutex mutex;  // guards stopping, titles
+    std::mutex mutex; // guards stopping, titles
     std::condition_variable wake;
     bool stopping = false;
     std::deque<std::string> titles;
-    std::map<std::string, std::deque<std::string>> actions;  // per page name
+    std::map<std::string, std::deque<std::string>> actions; // per page name
     std::atomic<int> rememberTokens{0};
     std::atomic<int> checkCodeRequests{0};
 
     // The web application's own listener (--app-switch) and the HTTPS one (--tls-cert).
-    std::mutex appMutex;  // guards app, appThread
+    std::mutex appMutex; // guards app, appThread
     std::unique_ptr<httplib::Server> app;
     std::thread appThread;
     int appPort = -1;
@@ -179,7 +178,7 @@ struct DemoServer::Impl {
     std::thread tlsThread;
     int tlsPort = -1;
 
-    Impl(DemoOptions o, std::FILE* f) : options(o), log(f) {}
+    Impl(DemoOptions o, std::FILE* f) : options(o), log(f) { }
 
     ~Impl()
     {
@@ -241,7 +240,7 @@ struct DemoServer::Impl {
     void logRequest(const httplib::Request& request)
     {
         if (request.path == "/demo/next-title" || request.path == "/demo/next-action")
-            return;  // polled five times a second by every open page
+            return; // polled five times a second by every open page
         std::lock_guard lock(logMutex);
         std::fprintf(log, "%s %s\n", request.method.c_str(), receivedTarget(request).c_str());
         // What the browser sent along, so tests can see whose session a request carries.
@@ -361,7 +360,7 @@ struct DemoServer::Impl {
                 shared->size(), kText,
                 [this, shared, limit, drip](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                     if (offset >= limit)
-                        return false;  // closes the connection short of the announced length
+                        return false; // closes the connection short of the announced length
                     if (drip.count() == 0)
                         return sink.write(shared->data() + offset, limit - offset);
                     if (offset > 0 && !pause(drip))
@@ -454,14 +453,15 @@ document.getElementById('clip').addEventListener('click', function () {
         const std::string target = receivedTarget(request);
         const std::string size = queryValue(target, "size");
         const bool fail = queryValue(target, "fail") == "1";
-        static const std::string kEncodedName = "%E5%AE%A2%E6%88%B7%E5%90%8D%E5%8D%95";  // 客户名单
+        static const std::string kEncodedName = "%E5%AE%A2%E6%88%B7%E5%90%8D%E5%8D%95"; // 客户名单
         std::string disposition = "attachment; filename=\"customers.csv\"; filename*=UTF-8''" + kEncodedName + ".csv";
         if (queryValue(target, "form") == "quoted")
             disposition = "attachment; filename=\"UTF-8''" + kEncodedName + ".csv\"";
         response.set_header("Content-Disposition", disposition);
         response.set_header("Cache-Control", "no-store");
         static const std::string header = "\xEF\xBB\xBF客户,联系人,电话\n";
-        static const std::string row = "北京华信科技有限公司,张伟,010-82561234\n上海启明贸易有限公司,刘洋,021-63218877\n";
+        static const std::string row =
+            "北京华信科技有限公司,张伟,010-82561234\n上海启明贸易有限公司,刘洋,021-63218877\n";
         if (size != "big" && !fail) {
             response.set_content(header + row, "text/csv; charset=utf-8");
             return;
@@ -478,7 +478,7 @@ document.getElementById('clip').addEventListener('click', function () {
             total, "text/csv; charset=utf-8",
             [this, block, stop, pace](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                 if (offset >= stop)
-                    return false;  // hangs up short of the announced length
+                    return false; // hangs up short of the announced length
                 if (offset > 0 && !pause(pace))
                     return false;
                 const std::size_t count = std::min({kChunk, length, stop - offset});
@@ -513,7 +513,7 @@ document.getElementById('clip').addEventListener('click', function () {
             out += line;
         }
         out += "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-               + std::to_string(xref) + "\n%%EOF\n";
+            + std::to_string(xref) + "\n%%EOF\n";
         return out;
     }
 

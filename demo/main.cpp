@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onStopSignal);
     std::signal(SIGINT, onStopSignal);
 #ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
+    std::signal(SIGPIPE, SIG_IGN); // a client that hangs up must not end the server
 #endif
 
     DemoServer server(*parsed.options, stdout);

@@ -119,17 +119,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 ++checkRequests;
                 return nextCode < checkCodes.size() ? checkCodes[nextCode++] : std::u16string();
             }
-            FUZZ_CHECK(url.find(u"/softcheck!geturl.action?member=" + member + u"&rnm=")
-                       != std::u16string::npos);
+            FUZZ_CHECK(url.find(u"/softcheck!geturl.action?member=" + member + u"&rnm=") != std::u16string::npos);
             ++addressRequests;
             return response;
         };
     };
     int attempts = 0;
-    const std::u16string found =
-        AddressLookup(server).getVisitUrl(u"server.test", member, [&](int attempt) {
-            FUZZ_CHECK(attempt == ++attempts);
-        });
+    const std::u16string found = AddressLookup(server).getVisitUrl(
+        u"server.test", member, [&](int attempt) { FUZZ_CHECK(attempt == ++attempts); });
 
     int codeAt = 0;
     while (codeAt < static_cast<int>(checkCodes.size()) && checkCodes[codeAt].size() < 5)

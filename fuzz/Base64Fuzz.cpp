@@ -9,8 +9,7 @@
 
 namespace {
 
-constexpr std::u16string_view kAlphabet =
-    u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::u16string_view kAlphabet = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 std::u16string withoutCrLf(const std::u16string& text)
 {
@@ -57,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Separately encoded pieces joined together decode to the joined bytes.
         const std::size_t cut = size == 0 ? 0 : data[size - 1] % (size + 1);
         const std::string head = bytes.substr(0, cut), tail = bytes.substr(cut);
-        FUZZ_CHECK(codec.DecodeBase64Byte(codec.EncodeBase64Byte(head) + codec.EncodeBase64Byte(tail))
-                   == bytes);
+        FUZZ_CHECK(codec.DecodeBase64Byte(codec.EncodeBase64Byte(head) + codec.EncodeBase64Byte(tail)) == bytes);
     }
 
     // Decoding arbitrary text: bounded output, the exact length the groups call for, or

@@ -18,9 +18,9 @@ struct Charset {
 };
 
 constexpr Charset kCharsets[] = {
-    {u"UTF-8", Kind::Utf8},         {u"utf_8", Kind::Utf8},      {u"gb2312", Kind::Gbk},
-    {u"GBK", Kind::Gbk},            {u"ISO-8859-1", Kind::Latin1}, {u"UTF-16LE", Kind::Utf16Le},
-    {u"windows-1252", Kind::Other}, {u"Big5", Kind::Other},      {u"Shift_JIS", Kind::Other},
+    {u"UTF-8", Kind::Utf8},        {u"utf_8", Kind::Utf8},       {u"gb2312", Kind::Gbk},         {u"GBK", Kind::Gbk},
+    {u"ISO-8859-1", Kind::Latin1}, {u"UTF-16LE", Kind::Utf16Le}, {u"windows-1252", Kind::Other}, {u"Big5", Kind::Other},
+    {u"Shift_JIS", Kind::Other},
 };
 
 } // namespace
@@ -68,20 +68,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(platform::toUtf8(text) == body);
         break;
     }
-    case Kind::Gbk:
-        FUZZ_CHECK(text.size() <= rest.size());
-        break;
+    case Kind::Gbk: FUZZ_CHECK(text.size() <= rest.size()); break;
     case Kind::Latin1:
         FUZZ_CHECK(text.size() == rest.size());
         for (std::size_t i = 0; i < rest.size(); ++i)
             FUZZ_CHECK(text[i] == static_cast<unsigned char>(rest[i]));
         break;
-    case Kind::Utf16Le:
-        FUZZ_CHECK(text.size() <= rest.size() / 2 + 1);
-        break;
-    case Kind::Other:
-        FUZZ_CHECK(text.size() <= rest.size() * 2);
-        break;
+    case Kind::Utf16Le: FUZZ_CHECK(text.size() <= rest.size() / 2 + 1); break;
+    case Kind::Other: FUZZ_CHECK(text.size() <= rest.size() * 2); break;
     }
 
     // The wrong kinds of argument are refused, never guessed at.

@@ -39,13 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string held;
     for (char16_t c : counted) {
         const std::u16string one(1, c);
-        if (basInCodePage::CodePageToUnicode(basInCodePage::UnicodeToCodePage(one, 936, kFlags), 936,
-                                             kFlags)
-            == one)
+        if (basInCodePage::CodePageToUnicode(basInCodePage::UnicodeToCodePage(one, 936, kFlags), 936, kFlags) == one)
             held.push_back(c);
     }
-    FUZZ_CHECK(basInCodePage::CodePageToUnicode(basInCodePage::UnicodeToCodePage(held, 936, kFlags), 936,
-                                                kFlags)
+    FUZZ_CHECK(basInCodePage::CodePageToUnicode(basInCodePage::UnicodeToCodePage(held, 936, kFlags), 936, kFlags)
                == held);
     return 0;
 }

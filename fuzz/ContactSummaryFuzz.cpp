@@ -64,12 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reply = Variant::fromBytes(rest);
     int requests = 0;
     const std::u16string looked = getContactInfo(
-        member, u"lookup.test",
-        [&](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
+        member, u"lookup.test", [&](const std::u16string& act, const std::u16string& url, const std::u16string& para) {
             ++requests;
             FUZZ_CHECK(act == u"Get" && para.empty());
-            FUZZ_CHECK(url.rfind(u"http://lookup.test/softcheck!contact.action?memberid=" + member + u"&rnm=", 0)
-                       == 0);
+            FUZZ_CHECK(url.rfind(u"http://lookup.test/softcheck!contact.action?memberid=" + member + u"&rnm=", 0) == 0);
             return reply;
         });
     FUZZ_CHECK(requests == 1);

@@ -40,8 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     FUZZ_CHECK(carried.isText());
     const std::string utf8 = platform::toUtf8(counted);
-    const bool lossless =
-        basInCodePage::UnicodeToCodePage(basInCodePage::CodePageToUnicode(utf8, 0, 0), 0, 0) == utf8;
+    const bool lossless = basInCodePage::UnicodeToCodePage(basInCodePage::CodePageToUnicode(utf8, 0, 0), 0, 0) == utf8;
     if (lossless && !fuzz::hasLoneSurrogate(counted)) {
         const Variant back = pair.DecodeUTF8(carried.text());
         if (counted.empty())

@@ -10,13 +10,12 @@
 #include <string>
 #include <string_view>
 
-#define FUZZ_CHECK(condition)                                                                 \
-    do {                                                                                      \
-        if (!(condition)) {                                                                   \
-            std::fprintf(stderr, "broken property: %s (%s:%d)\n", #condition, __FILE__,       \
-                         __LINE__);                                                           \
-            std::abort();                                                                     \
-        }                                                                                     \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "broken property: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                     \
+            std::abort();                                                                                              \
+        }                                                                                                              \
     } while (0)
 
 namespace talvo::fuzz {

@@ -15,8 +15,8 @@
 
 namespace {
 
-using talvo::RuntimeError;
 using talvo::cStringBuilder;
+using talvo::RuntimeError;
 
 constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int32_t>::max();
 // Growth the fuzzer lets through; larger capacities are only predicted, not allocated,
@@ -25,8 +25,8 @@ constexpr std::int64_t kMaxTriedBytes = 8 << 20;
 
 // Letters in both cases, blanks, line ends, characters whose folding changes length,
 // CJK and a surrogate pair.
-constexpr char16_t kAlphabet[] = {u'a', u'b', u'c', u'A', u'B', u'C', u' ', u'\r', u'\n', u's', u'S',
-                                  u'\u00DF', u'\u1E9E', u'\u212A', u'k', u'\u4E2D', 0xD83D, 0xDE00};
+constexpr char16_t kAlphabet[] = {u'a', u'b', u'c',      u'A',      u'B',      u'C', u' ',      u'\r',  u'\n',
+                                  u's', u'S', u'\u00DF', u'\u1E9E', u'\u212A', u'k', u'\u4E2D', 0xD83D, 0xDE00};
 
 struct Model {
     std::u16string text;
@@ -51,7 +51,7 @@ struct Model {
 };
 
 struct Outcome {
-    int error = 0;                 // the numbered error expected, 0 for none
+    int error = 0;                  // the numbered error expected, 0 for none
     std::int64_t capacityBytes = 0; // the capacity afterwards when no error
 };
 
@@ -65,7 +65,7 @@ void checkSame(const cStringBuilder& builder, const Model& model)
 
 // Runs one operation that may throw and checks that it failed with exactly the expected
 // error, or succeeded when none was expected.
-template <typename Operation>
+template<typename Operation>
 bool run(int expectedError, Operation&& operation)
 {
     try {
@@ -82,8 +82,8 @@ std::u16string takeText(FuzzedDataProvider& input)
 {
     // Mostly short; now and then longer than a default chunk.
     const std::size_t length = input.ConsumeIntegralInRange(0, 7) == 0
-                                   ? input.ConsumeIntegralInRange<std::size_t>(0, 20000)
-                                   : input.ConsumeIntegralInRange<std::size_t>(0, 12);
+        ? input.ConsumeIntegralInRange<std::size_t>(0, 20000)
+        : input.ConsumeIntegralInRange<std::size_t>(0, 12);
     std::u16string text;
     for (std::size_t i = 0; i < length && i < 12 && input.remaining_bytes() > 0; ++i)
         text.push_back(kAlphabet[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kAlphabet) - 1)]);
@@ -96,15 +96,13 @@ std::u16string takeText(FuzzedDataProvider& input)
 std::int32_t takeIndex(FuzzedDataProvider& input, std::size_t length)
 {
     switch (input.ConsumeIntegralInRange(0, 3)) {
-    case 0:
-        return input.ConsumeIntegral<std::int32_t>();
+    case 0: return input.ConsumeIntegral<std::int32_t>();
     case 1: {
-        constexpr std::int32_t kEdges[] = {std::numeric_limits<std::int32_t>::min(), -1, 0,
-                                           (1 << 30) - 1, 1 << 30, std::numeric_limits<std::int32_t>::max()};
+        constexpr std::int32_t kEdges[] = {std::numeric_limits<std::int32_t>::min(), -1, 0, (1 << 30) - 1, 1 << 30,
+                                           std::numeric_limits<std::int32_t>::max()};
         return kEdges[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kEdges) - 1)];
     }
-    default:
-        return input.ConsumeIntegralInRange<std::int32_t>(-2, static_cast<std::int32_t>(length) + 2);
+    default: return input.ConsumeIntegralInRange<std::int32_t>(-2, static_cast<std::int32_t>(length) + 2);
     }
 }
 
@@ -262,14 +260,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         case 8: { // Find
             const std::u16string needle = input.ConsumeBool() && !model.text.empty()
-                                              ? model.text.substr(
-                                                    input.ConsumeIntegralInRange<std::size_t>(0, model.text.size() - 1),
-                                                    input.ConsumeIntegralInRange<std::size_t>(0, 6))
-                                              : takeText(input);
+                ? model.text.substr(input.ConsumeIntegralInRange<std::size_t>(0, model.text.size() - 1),
+                                    input.ConsumeIntegralInRange<std::size_t>(0, 6))
+                : takeText(input);
             const std::int32_t start = takeIndex(input, model.text.size());
-            const std::int32_t compare = input.ConsumeIntegralInRange(0, 4) == 0
-                                             ? input.ConsumeIntegral<std::int32_t>()
-                                             : input.ConsumeIntegralInRange(0, 1);
+            const std::int32_t compare = input.ConsumeIntegralInRange(0, 4) == 0 ? input.ConsumeIntegral<std::int32_t>()
+                                                                                 : input.ConsumeIntegralInRange(0, 1);
             std::int32_t found = 0;
             if (run(compare == 0 || compare == 1 ? 0 : RuntimeError::kInvalidArgument,
                     [&] { found = builder.Find(needle, start, compare); }))
@@ -289,15 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 10: { // ChunkSize
             std::int32_t chunk;
             switch (input.ConsumeIntegralInRange(0, 2)) {
-            case 0:
-                chunk = input.ConsumeIntegralInRange<std::int32_t>(-2, 64);
-                break;
-            case 1:
-                chunk = input.ConsumeIntegral<std::int32_t>();
-                break;
-            default:
-                chunk = takeIndex(input, 0);
-                break;
+            case 0: chunk = input.ConsumeIntegralInRange<std::int32_t>(-2, 64); break;
+            case 1: chunk = input.ConsumeIntegral<std::int32_t>(); break;
+            default: chunk = takeIndex(input, 0); break;
             }
             const std::int64_t bytes = static_cast<std::int64_t>(chunk) * 2;
             int error = 0;

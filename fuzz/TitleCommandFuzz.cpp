@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const BridgeOutcome outcome = onTitleChange(title, isChat, actions);
 
     // Only "VB:" in the first three characters, in any letter case, makes a command.
-    const bool command = title.size() >= 3 && asciiUpper(title[0]) == u'V'
-                         && asciiUpper(title[1]) == u'B' && title[2] == u':';
+    const bool command = title.size() >= 3 && asciiUpper(title[0]) == u'V' && asciiUpper(title[1]) == u'B'
+        && title[2] == u':';
     FUZZ_CHECK(isPageCommand(title) == command);
     if (!command) {
         FUZZ_CHECK(outcome == BridgeOutcome::Ignored);

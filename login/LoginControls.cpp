@@ -17,7 +17,7 @@ bool ClickTracker::isClick(QMouseEvent* release, const QRect& area)
 {
     release->accept();
     const bool click = leftPressed_ && release->button() == Qt::LeftButton
-                       && area.contains(release->position().toPoint());
+        && area.contains(release->position().toPoint());
     leftPressed_ = false;
     return click;
 }
@@ -82,10 +82,7 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
     emit mouseMoved();
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event)
-{
-    click_.press(event);
-}
+void PictureBox::mousePressEvent(QMouseEvent* event) { click_.press(event); }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
@@ -126,10 +123,7 @@ void ClickLabel::keyPressEvent(QKeyEvent* event)
     emit clicked();
 }
 
-void ClickLabel::mousePressEvent(QMouseEvent* event)
-{
-    click_.press(event);
-}
+void ClickLabel::mousePressEvent(QMouseEvent* event) { click_.press(event); }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent* event)
 {
@@ -146,35 +140,22 @@ VbCheckBox::VbCheckBox(const QString& caption, QWidget* parent) : QCheckBox(capt
 int VbCheckBox::value() const
 {
     switch (checkState()) {
-    case Qt::Checked:
-        return 1;
-    case Qt::PartiallyChecked:
-        return 2;
-    default:
-        return 0;
+    case Qt::Checked: return 1;
+    case Qt::PartiallyChecked: return 2;
+    default: return 0;
     }
 }
 
 void VbCheckBox::setValue(int value)
 {
     switch (value) {
-    case 0:
-        setCheckState(Qt::Unchecked);
-        break;
-    case 1:
-        setCheckState(Qt::Checked);
-        break;
-    case 2:
-        setCheckState(Qt::PartiallyChecked);
-        break;
-    default:
-        break;
+    case 0: setCheckState(Qt::Unchecked); break;
+    case 1: setCheckState(Qt::Checked); break;
+    case 2: setCheckState(Qt::PartiallyChecked); break;
+    default: break;
     }
 }
 
-void VbCheckBox::nextCheckState()
-{
-    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
-}
+void VbCheckBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 } // namespace talvo::login

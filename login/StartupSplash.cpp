@@ -6,8 +6,7 @@
 
 namespace talvo::login {
 
-StartupSplash::StartupSplash()
-    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+StartupSplash::StartupSplash() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setWindowTitle(QStringLiteral("Talvo"));
     setFixedSize(280, 72);
@@ -44,8 +43,7 @@ void StartupSplash::paintEvent(QPaintEvent*)
         small.setPixelSize(12);
         painter.setFont(small);
         painter.setPen(QColor(0x60, 0x60, 0x60));
-        painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom,
-                         QString::fromUtf16(u"第 %1 次尝试").arg(attempt_));
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignBottom, QString::fromUtf16(u"第 %1 次尝试").arg(attempt_));
     }
 }
 

@@ -7,8 +7,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPainter>
+#include <QPointer>
 #include <QScreen>
 #include <QStringList>
 #include <QTimer>
@@ -19,9 +19,9 @@
 
 #include "codec/Base64.h"
 #include "login/LoginControls.h"
-#include "main/logic/ProductTexts.h"
 #include "login/StartupSplash.h"
 #include "login/logic/Edition.h"
+#include "main/logic/ProductTexts.h"
 #include "platform/ProgramInfo.h"
 #include "platform/SystemBrowser.h"
 #include "platform/Twips.h"
@@ -70,15 +70,13 @@ std::optional<loginlogic::InputKind> inputKind(const QEvent* event, bool onClose
     case QEvent::TouchEnd:
     case QEvent::TabletPress:
     case QEvent::TabletMove:
-    case QEvent::TabletRelease:
-        return loginlogic::InputKind::OtherPointer;
+    case QEvent::TabletRelease: return loginlogic::InputKind::OtherPointer;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
         return static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape ? loginlogic::InputKind::EscapeKey
-                                                                              : loginlogic::InputKind::OtherKey;
-    default:
-        return std::nullopt;
+                                                                             : loginlogic::InputKind::OtherKey;
+    default: return std::nullopt;
     }
 }
 
@@ -88,12 +86,9 @@ loginlogic::Key keyOf(const QKeyEvent* event)
         return loginlogic::Key::Other;
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return loginlogic::Key::Return;
-    case Qt::Key_Escape:
-        return loginlogic::Key::Escape;
-    default:
-        return loginlogic::Key::Other;
+    case Qt::Key_Enter: return loginlogic::Key::Return;
+    case Qt::Key_Escape: return loginlogic::Key::Escape;
+    default: return loginlogic::Key::Other;
     }
 }
 
@@ -101,8 +96,7 @@ loginlogic::Key keyOf(const QKeyEvent* event)
 
 frmLogin::frmLogin(Defaults defaults, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), defaults_(std::move(defaults)),
-      pictureFolder_(QString::fromStdU16String(
-          (platform::programFolder() / "images" / "login").generic_u16string()))
+      pictureFolder_(QString::fromStdU16String((platform::programFolder() / "images" / "login").generic_u16string()))
 {
     services_.requests = loginlogic::xmlHttpRequests();
     // Told only when this start stops here: the program ends once the box is closed.
@@ -305,17 +299,10 @@ void frmLogin::lookupDone(const QString& address)
     // Gone before the main window or the login window shows.
     splash_.reset();
     switch (flow_.finished(!address.isEmpty())) {
-    case loginlogic::LookupFlow::Next::Nothing:
-        break; // closed while the server was asked
-    case loginlogic::LookupFlow::Next::HandOff:
-        handOff();
-        break;
-    case loginlogic::LookupFlow::Next::ShowChoice:
-        show();
-        break;
-    case loginlogic::LookupFlow::Next::BackToChoice:
-        setBusyLook(false);
-        break;
+    case loginlogic::LookupFlow::Next::Nothing: break; // closed while the server was asked
+    case loginlogic::LookupFlow::Next::HandOff: handOff(); break;
+    case loginlogic::LookupFlow::Next::ShowChoice: show(); break;
+    case loginlogic::LookupFlow::Next::BackToChoice: setBusyLook(false); break;
     }
     emit lookupEnded();
 }
@@ -410,8 +397,8 @@ void frmLogin::setBusyLook(bool busy)
         setCursor(Qt::WaitCursor);
     else
         unsetCursor();
-    for (QWidget* control : {static_cast<QWidget*>(cmdLogin_), static_cast<QWidget*>(picMin_),
-                             static_cast<QWidget*>(lnkLeaveWord_)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(cmdLogin_), static_cast<QWidget*>(picMin_), static_cast<QWidget*>(lnkLeaveWord_)})
         control->setCursor(busy ? QCursor(Qt::WaitCursor) : handCursor());
     if (!busy)
         lblConnecting_->hide();
@@ -474,10 +461,7 @@ void frmLogin::picClose_Click()
 
 void frmLogin::PicMin_Click() { showMinimized(); }
 
-QString frmLogin::picturePath(const char16_t* name) const
-{
-    return pictureFolder_ + u'/' + QString::fromUtf16(name);
-}
+QString frmLogin::picturePath(const char16_t* name) const { return pictureFolder_ + u'/' + QString::fromUtf16(name); }
 
 void frmLogin::cmdLogin_MouseMove() { cmdLogin_->loadPicture(picturePath(u"btnlogin2.gif")); }
 
@@ -535,8 +519,7 @@ void frmLogin::keyPressEvent(QKeyEvent* event)
         event->accept();
         picClose_Click();
         return;
-    case loginlogic::KeyAction::None:
-        break;
+    case loginlogic::KeyAction::None: break;
     }
     QWidget::keyPressEvent(event);
 }

@@ -40,19 +40,19 @@ public:
     // defaults; the main window's part (its copyright, showing it, its contact request) is
     // wired by the program, and unset does nothing. Tests swap any of them.
     struct Services {
-        loginlogic::RequestFactory requests;                   // default: a new xmlHttp per step
-        std::function<bool()> isFirstInstance;            // unset: no other instance looked for
-        std::function<void()> bringRunningForward;        // asks the running instance to come up
+        loginlogic::RequestFactory requests;       // default: a new xmlHttp per step
+        std::function<bool()> isFirstInstance;     // unset: no other instance looked for
+        std::function<void()> bringRunningForward; // asks the running instance to come up
         // Returns at once; the default box ends the process (endProcess) once it is closed.
         std::function<void(const QString& caption, const QString& text)> showNotice;
         std::function<void(const QString& code)> setMainCopyright; // frmMain's Copyright
-        std::function<void()> showMain;                   // frmMain, modeless
+        std::function<void()> showMain;                            // frmMain, modeless
         // Runs onScreen once the main window shown by showMain is on screen: this window
         // stays up until then (unset: it goes at once).
         std::function<void(std::function<void()> onScreen)> mainOnScreen;
         std::function<bool(const QString& address)> openBrowser;
-        std::function<void()> endProcess;                 // status 0
-        std::function<QString()> startName;               // the start name, not lower-cased
+        std::function<void()> endProcess;   // status 0
+        std::function<QString()> startName; // the start name, not lower-cased
         // The main window's contact request for a member, as a job the lookup's worker
         // runs right after an address came back (unset: the main window asks by itself).
         std::function<std::function<void()>(const QString& member)> contactLookupJob;
@@ -98,7 +98,6 @@ signals:
     void lookupEnded();
 
 public:
-
     Services& services() { return services_; }
     // Where the hover pictures are read from (default: the program folder's images/login).
     void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }

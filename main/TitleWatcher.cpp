@@ -126,8 +126,8 @@ void TitleWatcher::onPageTitle(const QString& text)
     if (stopped_)
         return;
     const std::uint64_t id = nextId_++;
-    queue_.push_back({id, mainlogic::boundedTitle(text.toStdU16String()), page_->url(), couldBeAddress(text, page_->url()),
-                      true, std::nullopt});
+    queue_.push_back({id, mainlogic::boundedTitle(text.toStdU16String()), page_->url(),
+                      couldBeAddress(text, page_->url()), true, std::nullopt});
     dropOldest();
     QPointer<TitleWatcher> self(this);
     page_->runJavaScript(kFetch, kWorld, [self, id](const QVariant& result) {
@@ -180,8 +180,8 @@ void TitleWatcher::pump()
                 break;
             const Entry entry = std::move(queue_.front());
             queue_.pop_front();
-            const std::vector<std::u16string> titles =
-                exactTitles_.onReport(entry.reported, entry.exact, entry.couldBeAddress);
+            const std::vector<std::u16string> titles = exactTitles_.onReport(entry.reported, entry.exact,
+                                                                             entry.couldBeAddress);
             ready_.assign(titles.begin(), titles.end());
             readyUrl_ = entry.url;
             continue;

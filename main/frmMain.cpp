@@ -24,8 +24,8 @@
 #include <thread>
 
 #include "browser/Browser.h"
-#include "browser/DesktopNotifications.h"
 #include "browser/BrowserView.h"
+#include "browser/DesktopNotifications.h"
 #include "browser/RequestWait.h"
 #include "browser/WarmUp.h"
 #include "main/TitleWatcher.h"
@@ -103,8 +103,9 @@ frmMain& frmMain::instance()
 }
 
 frmMain::frmMain(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       ender_([](int status) { endProcess(status); }),
       opener_([](std::u16string_view address) { return platform::openInSystemBrowser(address); })
 {
@@ -174,7 +175,7 @@ void frmMain::buildControls()
 
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false); // the window cannot be resized anyway
+    StatusBar1->setSizeGripEnabled(false);   // the window cannot be resized anyway
     StatusBar1->setAutoFillBackground(true); // it covers the bottom of the page
     StatusBar1->showMessage(kProductName);
 
@@ -193,9 +194,10 @@ void frmMain::buildControls()
     connect(browser_, &browser::Browser::statusFinished, this, [this] { statusRestore_.start(); });
     connect(browser_, &browser::Browser::foreignSiteChanged, this, &frmMain::onForeignSite);
     // The application's notifications go to the desktop; the browser decides the site.
-    new browser::DesktopNotifications(this, warmUp_->profile(), [browser = QPointer<browser::Browser>(browser_)](const QUrl& origin) {
-        return browser && browser->isApplication(origin);
-    });
+    new browser::DesktopNotifications(this, warmUp_->profile(),
+                                      [browser = QPointer<browser::Browser>(browser_)](const QUrl& origin) {
+                                          return browser && browser->isApplication(origin);
+                                      });
     statusRestore_.setSingleShot(true);
     statusRestore_.setInterval(kStatusNoticeMs);
     connect(&statusRestore_, &QTimer::timeout, this,
@@ -318,7 +320,7 @@ void frmMain::InitialForm()
     setStatusText(status);
     qCInfo(lcWindows).noquote() << "main window status: " + status;
     const QString address = QString::fromUtf16(kServerScheme.data(), kServerScheme.size()) + loginVisitUrl()
-                            + QStringLiteral("/ui/common/login.jsp?cp=") + Copyright;
+        + QStringLiteral("/ui/common/login.jsp?cp=") + Copyright;
     qCInfo(lcWindows).noquote() << "main window navigate: " + address;
     emit navigating(QUrl(address));
     browser_->setApplicationAddress(QUrl(address));
@@ -337,10 +339,7 @@ std::u16string frmMain::getContactInfo(const std::u16string& member)
     return mainlogic::getContactInfo(member, contactHost_.toStdU16String(), contactRequest_);
 }
 
-QSize frmMain::outerSize() const
-{
-    return frameGeometry().size();
-}
+QSize frmMain::outerSize() const { return frameGeometry().size(); }
 
 void frmMain::setOuterSize(int width, int height)
 {
@@ -387,10 +386,7 @@ void frmMain::showStatusText()
         StatusBar1->showMessage(shown);
 }
 
-QString frmMain::statusText() const
-{
-    return statusText_;
-}
+QString frmMain::statusText() const { return statusText_; }
 
 mainlogic::WindowFit frmMain::currentFit() const
 {
@@ -637,10 +633,7 @@ void frmMain::confirmExit(std::function<void(bool ok)> answered)
     });
 }
 
-void frmMain::unload()
-{
-    onUnload();
-}
+void frmMain::unload() { onUnload(); }
 
 void frmMain::setDocumentTitle(std::u16string_view title)
 {

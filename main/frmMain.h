@@ -28,7 +28,7 @@ namespace talvo {
 namespace browser {
 class Browser;
 class WarmUp;
-}
+} // namespace browser
 class TitleWatcher;
 
 using platform::twipsToPixels;
@@ -203,7 +203,7 @@ private:
     QLabel* lnkLeaveWord = nullptr;
     TitleWatcher* titles_ = nullptr;
     browser::Browser* browser_ = nullptr;
-    QString statusLine_; // the ownership line and contact summary
+    QString statusLine_;  // the ownership line and contact summary
     QString foreignHost_; // the other site the page area shows, if it does
     QTimer statusRestore_;
 };

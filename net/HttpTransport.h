@@ -9,9 +9,9 @@
 namespace talvo::net {
 
 enum class Outcome {
-    Failed,      // no usable reply: refused, timed out, reset, not HTTP, over a limit
-    Incomplete,  // the server ended the exchange before the response was complete
-    Complete,    // headers and the whole body arrived
+    Failed,     // no usable reply: refused, timed out, reset, not HTTP, over a limit
+    Incomplete, // the server ended the exchange before the response was complete
+    Complete,   // headers and the whole body arrived
 };
 
 struct Exchange {

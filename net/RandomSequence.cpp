@@ -11,10 +11,10 @@ constexpr std::uint32_t kSeed = 0x50000;
 constexpr std::uint32_t kMultiplier = 0x43FD43FD;
 constexpr std::uint32_t kIncrement = 0xC39EC3;
 constexpr std::uint32_t kMask = 0xFFFFFF;
-constexpr float kScale = 1.0f / 16777216.0f;  // 2^-24
+constexpr float kScale = 1.0f / 16777216.0f; // 2^-24
 } // namespace
 
-RandomSequence::RandomSequence() : state_(kSeed) {}
+RandomSequence::RandomSequence() : state_(kSeed) { }
 
 float RandomSequence::next()
 {
@@ -40,7 +40,7 @@ std::u16string randomDigits(float value)
     std::snprintf(buffer, sizeof buffer, "%.6e", static_cast<double>(std::fabs(value)));
     const std::string text(buffer);
     const auto e = text.find('e');
-    std::string mantissa;  // the significant digits, without the point
+    std::string mantissa; // the significant digits, without the point
     for (std::size_t i = 0; i < e; ++i)
         if (text[i] != '.')
             mantissa.push_back(text[i]);

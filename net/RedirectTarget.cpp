@@ -43,7 +43,7 @@ std::string_view withoutFragment(std::string_view text) { return text.substr(0, 
 std::string removeDotSegments(std::string_view path)
 {
     std::vector<std::string_view> kept;
-    std::size_t start = 1;  // path starts with "/"
+    std::size_t start = 1; // path starts with "/"
     while (start <= path.size()) {
         const std::size_t slash = path.find('/', start);
         const std::size_t end = slash == std::string_view::npos ? path.size() : slash;

@@ -23,18 +23,14 @@ std::u16string checkCodeAddress(std::u16string_view serverHost, std::u16string_v
     return join({kServerScheme, serverHost, u"/soft!code.action", u"?rnm=", digits});
 }
 
-std::u16string visitUrlAddress(std::u16string_view serverHost, std::u16string_view member,
-                               std::u16string_view digits)
+std::u16string visitUrlAddress(std::u16string_view serverHost, std::u16string_view member, std::u16string_view digits)
 {
-    return join({kServerScheme, serverHost, u"/softcheck!geturl.action", u"?member=", member,
-                 u"&rnm=", digits});
+    return join({kServerScheme, serverHost, u"/softcheck!geturl.action", u"?member=", member, u"&rnm=", digits});
 }
 
-std::u16string contactAddress(std::u16string_view lookupHost, std::u16string_view member,
-                              std::u16string_view digits)
+std::u16string contactAddress(std::u16string_view lookupHost, std::u16string_view member, std::u16string_view digits)
 {
-    return join({kServerScheme, lookupHost, u"/softcheck!contact.action", u"?memberid=", member,
-                 u"&rnm=", digits});
+    return join({kServerScheme, lookupHost, u"/softcheck!contact.action", u"?memberid=", member, u"&rnm=", digits});
 }
 
 } // namespace talvo

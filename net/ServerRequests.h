@@ -14,11 +14,9 @@ namespace talvo {
 std::u16string checkCodeAddress(std::u16string_view serverHost, std::u16string_view digits);
 
 // kServerScheme + host + "/softcheck!geturl.action?member=" + member + "&rnm=" + digits
-std::u16string visitUrlAddress(std::u16string_view serverHost, std::u16string_view member,
-                               std::u16string_view digits);
+std::u16string visitUrlAddress(std::u16string_view serverHost, std::u16string_view member, std::u16string_view digits);
 
 // kServerScheme + host + "/softcheck!contact.action?memberid=" + member + "&rnm=" + digits
-std::u16string contactAddress(std::u16string_view lookupHost, std::u16string_view member,
-                              std::u16string_view digits);
+std::u16string contactAddress(std::u16string_view lookupHost, std::u16string_view member, std::u16string_view digits);
 
 } // namespace talvo

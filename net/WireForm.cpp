@@ -31,8 +31,7 @@ std::optional<std::string> wireMethod(std::u16string_view act)
     std::string upper = method;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; });
-    static constexpr std::array<std::string_view, 6> kKnown{"GET", "HEAD", "POST", "PUT", "DELETE",
-                                                            "OPTIONS"};
+    static constexpr std::array<std::string_view, 6> kKnown{"GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS"};
     if (std::find(kKnown.begin(), kKnown.end(), upper) != kKnown.end())
         return upper;
     return method;

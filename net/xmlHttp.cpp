@@ -53,10 +53,9 @@ bool namesUtf8(std::string_view name)
 
 } // namespace
 
-xmlHttp::xmlHttp(HttpLimits limits) : limits_(limits) {}
+xmlHttp::xmlHttp(HttpLimits limits) : limits_(limits) { }
 
-Variant xmlHttp::SmsXmlHttp(const std::u16string& act, const std::u16string& Url,
-                            const std::u16string& para)
+Variant xmlHttp::SmsXmlHttp(const std::u16string& act, const std::u16string& Url, const std::u16string& para)
 {
     try {
         // Drawn first, so every call advances the sequence the same way, failed or not.
@@ -87,11 +86,9 @@ Variant xmlHttp::SmsXmlHttp(const std::u16string& act, const std::u16string& Url
 Variant xmlHttp::BytesToBstr(const Variant& strBody, const Variant& CodeBase)
 {
     if (!strBody.isBytes())
-        throw RuntimeError(RuntimeError::kInvalidArgument,
-                           "BytesToBstr: the body is not a byte array");
+        throw RuntimeError(RuntimeError::kInvalidArgument, "BytesToBstr: the body is not a byte array");
     if (!CodeBase.isText())
-        throw RuntimeError(RuntimeError::kInvalidArgument,
-                           "BytesToBstr: the character set name is not text");
+        throw RuntimeError(RuntimeError::kInvalidArgument, "BytesToBstr: the character set name is not text");
     const std::optional<std::string> name = asciiName(CodeBase.text());
     if (!name)
         throw RuntimeError(RuntimeError::kInvalidArgument,

@@ -11,8 +11,8 @@ namespace talvo {
 // Time and size limits of one request. The defaults are the product's; tests shorten them.
 struct HttpLimits {
     std::chrono::milliseconds resolve{1000}, connect{10000}, send{10000}, receive{10000};
-    std::size_t maxBodyBytes = 16u << 20;  // larger bodies are a failure
-    std::chrono::milliseconds total() const;  // resolve + connect + send + receive
+    std::size_t maxBodyBytes = 16u << 20;    // larger bodies are a failure
+    std::chrono::milliseconds total() const; // resolve + connect + send + receive
 };
 
 // The one way the client talks to its servers: a blocking HTTP request on the calling
@@ -63,8 +63,7 @@ class xmlHttp {
 public:
     explicit xmlHttp(HttpLimits limits = {});
 
-    Variant SmsXmlHttp(const std::u16string& act, const std::u16string& Url,
-                       const std::u16string& para);
+    Variant SmsXmlHttp(const std::u16string& act, const std::u16string& Url, const std::u16string& para);
 
     // strBody (a byte array) read as text in the character set named by CodeBase: "UTF-8"
     // (letter case, "-" and "_" ignored; a leading byte-order mark dropped) by our own code;

@@ -6,7 +6,7 @@ namespace {
 
 constexpr std::string_view kEnginePrefix = "QTWEBENGINE_";
 
-template <class Char>
+template<class Char>
 bool passes(std::basic_string_view<Char> entry)
 {
     if (entry.size() < kEnginePrefix.size())

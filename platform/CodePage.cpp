@@ -30,7 +30,8 @@ using detail::CodePageTable;
 using detail::kUnassigned;
 
 // The legacy code pages we accept besides 65001.
-constexpr std::array<int, 16> kKnown{932, 936, 949, 950, 437, 850, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+constexpr std::array<int, 16> kKnown{932,  936,  949,  950,  437,  850,  874,  1250,
+                                     1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
 
 int resolveCodePage(int codePage)
 {
@@ -65,8 +66,8 @@ bool allAscii4Units(const char16_t* p)
 // (an invalid character under a strict flag, or not enough room).
 constexpr std::size_t kFail = detail::kUtf8Fail;
 
-std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char16_t* text, std::size_t length, char* out,
-                         std::size_t capacity)
+std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char16_t* text, std::size_t length,
+                         char* out, std::size_t capacity)
 {
     const std::uint16_t* map = table.fromText.data();
     if (out == nullptr && !noBestFit) {
@@ -106,7 +107,7 @@ std::size_t encodeLegacy(const CodePageTable& table, bool noBestFit, const char1
         if (isSurrogate(c)) {
             code = '?';
             if (isHighSurrogate(c) && i < length && isLowSurrogate(text[i]))
-                ++i;  // one character, one "?"
+                ++i; // one character, one "?"
         } else {
             code = noBestFit && table.bestFit[c] ? std::uint16_t('?') : map[c];
         }
@@ -173,7 +174,7 @@ std::size_t decodeLegacy(const CodePageTable& table, bool strict, const unsigned
             unit = table.dbcs[table.leadIndex[b] * 256u + bytes[i + 1]];
             i += 2;
         } else {
-            unit = kUnassigned;  // the next byte is read afresh
+            unit = kUnassigned; // the next byte is read afresh
             ++i;
         }
         if (unit == kUnassigned) {

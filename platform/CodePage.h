@@ -30,15 +30,15 @@
 // - bytes to text in 65001: every maximal invalid subsequence becomes U+FFFD.
 namespace talvo::platform {
 
-inline constexpr int kAnsiCodePage = 0;   // "the system's ANSI code page"
+inline constexpr int kAnsiCodePage = 0; // "the system's ANSI code page"
 inline constexpr int kUtf8CodePage = 65001;
 
 // Flags understood here (the Windows values). Any other flag fails (0) rather than
 // being silently ignored.
-inline constexpr std::uint32_t kNoBestFitChars = 0x400;   // WC_NO_BEST_FIT_CHARS, not 65001
-inline constexpr std::uint32_t kErrInvalidChars = 0x80;   // WC_ERR_INVALID_CHARS, 65001 only
-inline constexpr std::uint32_t kPrecomposed = 0x1;        // MB_PRECOMPOSED, not 65001; no effect
-inline constexpr std::uint32_t kMbErrInvalidChars = 0x8;  // MB_ERR_INVALID_CHARS
+inline constexpr std::uint32_t kNoBestFitChars = 0x400;  // WC_NO_BEST_FIT_CHARS, not 65001
+inline constexpr std::uint32_t kErrInvalidChars = 0x80;  // WC_ERR_INVALID_CHARS, 65001 only
+inline constexpr std::uint32_t kPrecomposed = 0x1;       // MB_PRECOMPOSED, not 65001; no effect
+inline constexpr std::uint32_t kMbErrInvalidChars = 0x8; // MB_ERR_INVALID_CHARS
 
 // The active ANSI code page: 936 (GBK) on Linux, GetACP() on Windows.
 int activeCodePage();
@@ -50,14 +50,14 @@ int activeCodePage();
 // code page, flags the code page does not allow, or a buffer too small (nothing is ever
 // written past bufferSize). With flags 0 a character the code page cannot hold becomes
 // "?". With kErrInvalidChars (65001 only) a lone surrogate fails the conversion.
-int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text, int textLength,
-                        char* buffer, int bufferSize);
+int wideCharToMultiByte(int codePage, std::uint32_t flags, const char16_t* text, int textLength, char* buffer,
+                        int bufferSize);
 
 // The mirror image: bytes in codePage to UTF-16 units, same conventions; invalid byte
 // sequences are replaced as described above, or fail the conversion with
 // kMbErrInvalidChars.
-int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, int byteLength,
-                        char16_t* buffer, int bufferSize);
+int multiByteToWideChar(int codePage, std::uint32_t flags, const char* bytes, int byteLength, char16_t* buffer,
+                        int bufferSize);
 
 // Whole-text conversions through the active ANSI code page (nothing is terminated,
 // U+0000 converts like any character): "?" for characters the code page cannot hold.

@@ -4,10 +4,12 @@
 
 namespace talvo {
 
-RuntimeError::RuntimeError(int number) : RuntimeError(number, standardDescription(number)) {}
+RuntimeError::RuntimeError(int number) : RuntimeError(number, standardDescription(number)) { }
 
 RuntimeError::RuntimeError(int number, const std::string& description)
-    : std::runtime_error(description), number_(number) {}
+    : std::runtime_error(description), number_(number)
+{
+}
 
 std::string RuntimeError::standardDescription(int number)
 {

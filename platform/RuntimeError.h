@@ -1,8 +1,8 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <system_error>
-#include <stdexcept>
 
 namespace talvo {
 

@@ -31,7 +31,7 @@ inline void appendCodePoint(std::u16string& out, char32_t c)
 }
 
 // The code point at s[i], moving i past it; a lone surrogate is returned as it is.
-template <typename Index>
+template<typename Index>
 char32_t nextCodePoint(const char16_t* s, Index& i, Index length)
 {
     const char32_t c = s[i++];

@@ -219,7 +219,7 @@ std::size_t readUtf8Sequence(const unsigned char* s, std::size_t avail, char32_t
     return need;
 }
 
-template <bool Counting>
+template<bool Counting>
 std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
                            std::size_t capacity)
 {
@@ -299,8 +299,7 @@ std::size_t decodeUtf8Impl(bool strict, const unsigned char* bytes, std::size_t 
 
 } // namespace
 
-std::size_t decodeUtf8(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out,
-                       std::size_t capacity)
+std::size_t decodeUtf8(bool strict, const unsigned char* bytes, std::size_t length, char16_t* out, std::size_t capacity)
 {
     return out == nullptr ? decodeUtf8Impl<true>(strict, bytes, length, nullptr, 0)
                           : decodeUtf8Impl<false>(strict, bytes, length, out, capacity);

@@ -11,8 +11,8 @@ namespace talvo {
 class Variant {
 public:
     Variant() = default;
-    Variant(std::u16string text) : value_(std::move(text)) {}
-    Variant(const char16_t* text) : value_(std::u16string(text)) {}
+    Variant(std::u16string text) : value_(std::move(text)) { }
+    Variant(const char16_t* text) : value_(std::u16string(text)) { }
 
     static Variant fromBytes(std::string bytes)
     {

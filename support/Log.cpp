@@ -21,17 +21,14 @@ std::u16string ascii(const char* text)
 
 } // namespace
 
-Log::Log() : clock_(platform::localNow) {}
+Log::Log() : clock_(platform::localNow) { }
 
 Log::Log(std::filesystem::path programFolder, ClockFunction clock)
     : folder_(std::move(programFolder)), clock_(std::move(clock))
 {
 }
 
-std::filesystem::path Log::programFolder() const
-{
-    return folder_.empty() ? platform::programFolder() : folder_;
-}
+std::filesystem::path Log::programFolder() const { return folder_.empty() ? platform::programFolder() : folder_; }
 
 void Log::WriteLog(const std::u16string& Message)
 {

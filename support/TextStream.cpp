@@ -34,7 +34,7 @@ fs::path toPath(const std::u16string& name)
 
 } // namespace
 
-TextStream::TextStream() : charset_(std::make_unique<platform::Charset>(charsetName_)) {}
+TextStream::TextStream() : charset_(std::make_unique<platform::Charset>(charsetName_)) { }
 
 TextStream::~TextStream() = default;
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string_view>
 #include <vector>

@@ -14,7 +14,7 @@ std::u16string describe(const std::exception& error) { return platform::fromUtf8
 
 } // namespace
 
-fso::fso() : fso([] { return std::make_unique<TextStream>(); }) {}
+fso::fso() : fso([] { return std::make_unique<TextStream>(); }) { }
 
 fso::fso(const StreamFactory& createStream)
 {

@@ -38,9 +38,10 @@ std::string randomBytes(std::size_t n)
 // Chinese prose with ASCII words and digits mixed in, as the client's pages carry.
 std::u16string mixedText(std::size_t units)
 {
-    static const std::u16string pieces[] = {u"客户营销管理", u"软件", u" Zentarro ", u"提示信息",
-                                             u"2026-12-08 ", u"联系人：张三，电话 13800000000；",
-                                             u"user=admin&cp=1 ", u"您真的确定要退出系统！"};
+    static const std::u16string pieces[] = {u"客户营销管理",     u"软件",
+                                            u" Zentarro ",       u"提示信息",
+                                            u"2026-12-08 ",      u"联系人：张三，电话 13800000000；",
+                                            u"user=admin&cp=1 ", u"您真的确定要退出系统！"};
     std::mt19937 gen(7);
     std::u16string text;
     text.reserve(units + 64);
@@ -180,8 +181,8 @@ void Peer_UnicodeToCodePage(benchmark::State& state)
         std::string out(static_cast<std::size_t>(UCNV_GET_MAX_BYTES_FOR_STRING(length, ucnv_getMaxCharSize(icu.cnv))),
                         '\0');
         UErrorCode e = U_ZERO_ERROR;
-        const int32_t n = ucnv_fromUChars(icu.cnv, out.data(), static_cast<int32_t>(out.size()), in.text.data(),
-                                          length, &e);
+        const int32_t n = ucnv_fromUChars(icu.cnv, out.data(), static_cast<int32_t>(out.size()), in.text.data(), length,
+                                          &e);
         out.resize(static_cast<std::size_t>(n));
         benchmark::DoNotOptimize(out);
     }
@@ -327,10 +328,7 @@ void Peer_URLDecode(benchmark::State& state)
     moved(state, in.urlEncodedAscii.size(), in.textGbk.size());
 }
 
-void sizes(benchmark::internal::Benchmark* b)
-{
-    b->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMicrosecond);
-}
+void sizes(benchmark::internal::Benchmark* b) { b->Arg(kMiB)->Arg(16 * kMiB)->Unit(benchmark::kMicrosecond); }
 
 void sizesAndCodePages(benchmark::internal::Benchmark* b)
 {
@@ -365,7 +363,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     struct Figure {
         double bytesPerSecond = 0;
-        double realTime = 0;  // CPU time per iteration, in the benchmark's unit
+        double realTime = 0; // CPU time per iteration, in the benchmark's unit
         double inBytes = 0;
         double outBytes = 0;
     };
@@ -419,12 +417,11 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const Goal goals[] = {{"EncodeBase64Byte", 2.0},    {"DecodeBase64Byte", 1.0},
-                          {"UnicodeToCodePage", 0.8},   {"CodePageToUnicode", 0.8},
-                          {"GBtoUTF8andURLEncode", 4.0}, {"URLEncode", 4.0},
+    const Goal goals[] = {{"EncodeBase64Byte", 2.0},  {"DecodeBase64Byte", 1.0},     {"UnicodeToCodePage", 0.8},
+                          {"CodePageToUnicode", 0.8}, {"GBtoUTF8andURLEncode", 4.0}, {"URLEncode", 4.0},
                           {"URLDecode", 2.0}};
-    std::printf("\n%-44s %12s %12s %8s %6s  %s\n", "operation/size[/code page]", "ours MB/s", "peer MB/s",
-                "ratio", "goal", "16 MiB / 1 MiB time; bytes read+written per call");
+    std::printf("\n%-44s %12s %12s %8s %6s  %s\n", "operation/size[/code page]", "ours MB/s", "peer MB/s", "ratio",
+                "goal", "16 MiB / 1 MiB time; bytes read+written per call");
     int missed = 0;
     for (const auto& [name, ours] : reporter.figures) {
         if (name.rfind("Ours_", 0) != 0)
@@ -453,7 +450,8 @@ int main(int argc, char** argv)
                 const auto peerOne = reporter.figures.find("Peer_" + small);
                 if (peerOne != reporter.figures.end() && peerOne->second.realTime > 0) {
                     char peerGrowth[48];
-                    std::snprintf(peerGrowth, sizeof peerGrowth, ", peer %.1f", peer->second.realTime / peerOne->second.realTime);
+                    std::snprintf(peerGrowth, sizeof peerGrowth, ", peer %.1f",
+                                  peer->second.realTime / peerOne->second.realTime);
                     scaling += peerGrowth;
                 }
             }
@@ -469,7 +467,9 @@ int main(int argc, char** argv)
         std::printf("%-44s %12.0f %12.0f %8.2f %6.1f  %s %s\n", rest.c_str(), ours.bytesPerSecond / 1e6,
                     peer->second.bytesPerSecond / 1e6, ratio, goal, scaling.c_str(), ok ? "" : "<- below goal");
     }
-    std::printf("%s\n", reporter.repeated ? "(medians over the repetitions)" : "(single runs; use --benchmark_repetitions=5 for medians)");
+    std::printf("%s\n",
+                reporter.repeated ? "(medians over the repetitions)"
+                                  : "(single runs; use --benchmark_repetitions=5 for medians)");
     benchmark::Shutdown();
     curl_global_cleanup();
     return missed == 0 ? 0 : 2;

@@ -60,7 +60,17 @@ const fs::path& gbkFile()
         fs::path path = fs::temp_directory_path() / "talvo-bench-gbk.txt";
         std::mt19937 random(7);
         std::u16string text;
-        const std::u16string hanzi = u"的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义事平形相全表间样与关各重新线内数正心反你明看原又么利比或但质气第向道命此变条只没结解问意建月公无系军很情者最立代想已通并提直题党程展五果料象员革位入常文总次品式活设及管特件长求老头基资边流路级少图山统接知较将组见计别她手角期根论运农指几九区强放决西被干做必战先回则任取据处队南给色光门即保治北造百规热领七海口东导器压志世金增争济阶油思术极交受联什认六共权收证改清己美再采转更单风切打白教速花带安场身车例真务具万每目至达走积示议声报斗完类八离华名确才科张信马节话米整空元况今集温传土许步群广石记需段研界拉林律叫且究观越织装影算低持音众书布复容儿须际商非验连断深难近矿千周委素技备半办青省列习响约支般史感劳便团往酸历市克何除消构府称太准精值号率族维划选标写存候毛亲快效斯院查江型眼王按格养易置派层片始却专状育厂京识适属圆包火住调满县局照参红细引听该铁价严";
+        const std::u16string hanzi =
+            u"的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也能下过子说产种面而"
+            u"方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实加量都两体制机当使点从业本去把性好"
+            u"应开它合还因由其些然前外天政四日那社义事平形相全表间样与关各重新线内数正心反你明看原又么利比或但质气第向"
+            u"道命此变条只没结解问意建月公无系军很情者最立代想已通并提直题党程展五果料象员革位入常文总次品式活设及管特"
+            u"件长求老头基资边流路级少图山统接知较将组见计别她手角期根论运农指几九区强放决西被干做必战先回则任取据处队"
+            u"南给色光门即保治北造百规热领七海口东导器压志世金增争济阶油思术极交受联什认六共权收证改清己美再采转更单风"
+            u"切打白教速花带安场身车例真务具万每目至达走积示议声报斗完类八离华名确才科张信马节话米整空元况今集温传土许"
+            u"步群广石记需段研界拉林律叫且究观越织装影算低持音众书布复容儿须际商非验连断深难近矿千周委素技备半办青省列"
+            u"习响约支般史感劳便团往酸历市克何除消构府称太准精值号率族维划选标写存候毛亲快效斯院查江型眼王按格养易置派"
+            u"层片始却专状育厂京识适属圆包火住调满县局照参红细引听该铁价严";
         const std::u16string ascii = u"Zentarro 2024-01-05, OK; ";
         while (text.size() < static_cast<std::size_t>(40 * kMi)) {
             const int run = 5 + static_cast<int>(random() % 40);
@@ -72,7 +82,8 @@ const fs::path& gbkFile()
         }
         std::string bytes = talvo::platform::textToAnsi(text);
         bytes.resize(static_cast<std::size_t>(64 * kMi), ' ');
-        std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         return path;
     }();
     return file;
@@ -119,9 +130,11 @@ void BM_Icu_DecodeGbk(benchmark::State& state)
 // one spelling every so often, so exact and case-insensitive walks find the same.
 std::u16string findText(std::int64_t characters)
 {
-    static const std::u16string pieces[] = {u"客户营销管理", u"软件", u" Zentarro ", u"提示信息", u"2026-12-08 ",
-                                            u"联系人：张三，电话 13800000000；", u"user=admin&cp=1 ",
-                                            u"您真的确定要退出系统！", u"Straße "};
+    static const std::u16string pieces[] = {u"客户营销管理",     u"软件",
+                                            u" Zentarro ",       u"提示信息",
+                                            u"2026-12-08 ",      u"联系人：张三，电话 13800000000；",
+                                            u"user=admin&cp=1 ", u"您真的确定要退出系统！",
+                                            u"Straße "};
     std::mt19937 random(11);
     std::u16string text;
     while (text.size() < static_cast<std::size_t>(characters))
@@ -151,13 +164,27 @@ void BM_Builder_FindWalkExact(benchmark::State& state) { walkAll(state, 0); }
 
 constexpr int kRepetitions = 7;
 
-BENCHMARK(BM_Builder_Append)->RangeMultiplier(4)->Range(kMi, 64 * kMi)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Builder_Append)
+    ->RangeMultiplier(4)
+    ->Range(kMi, 64 * kMi)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
-BENCHMARK(BM_U16String_Append)->RangeMultiplier(4)->Range(kMi, 64 * kMi)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_U16String_Append)
+    ->RangeMultiplier(4)
+    ->Range(kMi, 64 * kMi)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
-BENCHMARK(BM_Builder_FindWalkFolded)->Arg(kMi / 4)->Arg(kMi)->Arg(4 * kMi)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Builder_FindWalkFolded)
+    ->Arg(kMi / 4)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
-BENCHMARK(BM_Builder_FindWalkExact)->Arg(kMi / 4)->Arg(kMi)->Arg(4 * kMi)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_Builder_FindWalkExact)
+    ->Arg(kMi / 4)
+    ->Arg(kMi)
+    ->Arg(4 * kMi)
+    ->Unit(benchmark::kMillisecond)
     ->Repetitions(kRepetitions);
 BENCHMARK(BM_Fso_OpenFile)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);
 BENCHMARK(BM_Icu_DecodeGbk)->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions);

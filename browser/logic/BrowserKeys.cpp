@@ -8,12 +8,9 @@ BrowserAction actionForKey(const KeyPress& press, bool devToolsAllowed)
     const bool altOnly = press.alt && !press.ctrl && !press.shift;
     const bool plain = !press.ctrl && !press.alt;
     switch (press.key) {
-    case Key::F5:
-        return plain || ctrlOnly ? BrowserAction::Reload : BrowserAction::None;
-    case Key::A_R:
-        return ctrlOnly ? BrowserAction::Reload : BrowserAction::None;
-    case Key::A_F:
-        return ctrlOnly && !press.shift ? BrowserAction::Find : BrowserAction::None;
+    case Key::F5: return plain || ctrlOnly ? BrowserAction::Reload : BrowserAction::None;
+    case Key::A_R: return ctrlOnly ? BrowserAction::Reload : BrowserAction::None;
+    case Key::A_F: return ctrlOnly && !press.shift ? BrowserAction::Find : BrowserAction::None;
     case Key::F3:
         if (!plain)
             return BrowserAction::None;
@@ -22,24 +19,17 @@ BrowserAction actionForKey(const KeyPress& press, bool devToolsAllowed)
         if (!ctrlOnly)
             return BrowserAction::None;
         return press.shift ? BrowserAction::FindPrevious : BrowserAction::FindNext;
-    case Key::A_P:
-        return ctrlOnly && !press.shift ? BrowserAction::Print : BrowserAction::None;
+    case Key::A_P: return ctrlOnly && !press.shift ? BrowserAction::Print : BrowserAction::None;
     case Key::Plus:
     case Key::Equal:
         // Plus needs Shift on most layouts, so Shift does not matter here.
         return ctrlOnly ? BrowserAction::ZoomIn : BrowserAction::None;
-    case Key::Minus:
-        return ctrlOnly ? BrowserAction::ZoomOut : BrowserAction::None;
-    case Key::Zero:
-        return ctrlOnly && !press.shift ? BrowserAction::ZoomReset : BrowserAction::None;
-    case Key::Left:
-        return altOnly ? BrowserAction::Back : BrowserAction::None;
-    case Key::Right:
-        return altOnly ? BrowserAction::Forward : BrowserAction::None;
-    case Key::F12:
-        return devToolsAllowed && plain && !press.shift ? BrowserAction::DevTools : BrowserAction::None;
-    case Key::Other:
-        break;
+    case Key::Minus: return ctrlOnly ? BrowserAction::ZoomOut : BrowserAction::None;
+    case Key::Zero: return ctrlOnly && !press.shift ? BrowserAction::ZoomReset : BrowserAction::None;
+    case Key::Left: return altOnly ? BrowserAction::Back : BrowserAction::None;
+    case Key::Right: return altOnly ? BrowserAction::Forward : BrowserAction::None;
+    case Key::F12: return devToolsAllowed && plain && !press.shift ? BrowserAction::DevTools : BrowserAction::None;
+    case Key::Other: break;
     }
     return BrowserAction::None;
 }
@@ -47,12 +37,9 @@ BrowserAction actionForKey(const KeyPress& press, bool devToolsAllowed)
 BrowserAction actionForMouseButton(MouseButton button)
 {
     switch (button) {
-    case MouseButton::Back:
-        return BrowserAction::Back;
-    case MouseButton::Forward:
-        return BrowserAction::Forward;
-    case MouseButton::Other:
-        break;
+    case MouseButton::Back: return BrowserAction::Back;
+    case MouseButton::Forward: return BrowserAction::Forward;
+    case MouseButton::Other: break;
     }
     return BrowserAction::None;
 }

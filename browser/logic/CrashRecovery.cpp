@@ -2,7 +2,7 @@
 
 namespace talvo::browserlogic {
 
-CrashRecovery::CrashRecovery(std::chrono::milliseconds window) : window_(window) {}
+CrashRecovery::CrashRecovery(std::chrono::milliseconds window) : window_(window) { }
 
 CrashRecovery::Response CrashRecovery::rendererGone(Clock::time_point now)
 {

@@ -83,10 +83,16 @@ bool isUnsafe(char16_t c)
     if (c == 0x2028 || c == 0x2029 || c == 0xFEFF)
         return true;
     switch (c) {
-    case u'/': case u'\\': case u':': case u'*': case u'?': case u'"': case u'<': case u'>': case u'|':
-        return true;
-    default:
-        return false;
+    case u'/':
+    case u'\\':
+    case u':':
+    case u'*':
+    case u'?':
+    case u'"':
+    case u'<':
+    case u'>':
+    case u'|': return true;
+    default: return false;
     }
 }
 
@@ -101,7 +107,8 @@ bool isDeviceName(std::u16string_view name)
     for (const auto device : plain)
         if (equalsIgnoringCase(bare, device))
             return true;
-    if (bare.size() == 4 && (equalsIgnoringCase(bare.substr(0, 3), u"com") || equalsIgnoringCase(bare.substr(0, 3), u"lpt"))
+    if (bare.size() == 4
+        && (equalsIgnoringCase(bare.substr(0, 3), u"com") || equalsIgnoringCase(bare.substr(0, 3), u"lpt"))
         && bare[3] >= u'1' && bare[3] <= u'9')
         return true;
     return false;

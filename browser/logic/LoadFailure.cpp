@@ -9,7 +9,7 @@ std::optional<FailureKind> classifyFailure(FailureDomain domain, int code)
 {
     const int n = std::abs(code);
     switch (n) {
-    case 3:   // aborted: replaced by another load, stopped, or turned into a download
+    case 3: // aborted: replaced by another load, stopped, or turned into a download
         return std::nullopt;
     case 102: // connection refused
         return FailureKind::Refused;
@@ -34,31 +34,25 @@ std::optional<FailureKind> classifyFailure(FailureDomain domain, int code)
         return FailureKind::ProxyFailed;
     case 115: // proxy auth unsupported
     case 127: // proxy auth requested
-    case 407:
-        return FailureKind::ProxyAuth;
+    case 407: return FailureKind::ProxyAuth;
     case 107: // SSL protocol error
     case 113: // version or cipher mismatch
     case 110: // client certificate needed
     case 117: // bad SSL client auth certificate
         return FailureKind::TlsFailed;
-    default:
-        break;
+    default: break;
     }
     if (n >= 200 && n < 300)
         return FailureKind::Insecure; // the engine's certificate errors
     switch (domain) {
     case FailureDomain::None:
-    case FailureDomain::HttpStatus:
-        return std::nullopt; // the server answered; its page is its own business
-    case FailureDomain::Certificate:
-        return FailureKind::Insecure;
-    case FailureDomain::Dns:
-        return FailureKind::HostUnknown;
+    case FailureDomain::HttpStatus: return std::nullopt; // the server answered; its page is its own business
+    case FailureDomain::Certificate: return FailureKind::Insecure;
+    case FailureDomain::Dns: return FailureKind::HostUnknown;
     case FailureDomain::Connection:
     case FailureDomain::Internal:
     case FailureDomain::Http:
-    case FailureDomain::Ftp:
-        break;
+    case FailureDomain::Ftp: break;
     }
     return FailureKind::Other;
 }
@@ -68,28 +62,19 @@ FailureWords describeFailure(FailureKind kind, std::u16string_view host)
     const std::u16string h(host.empty() ? u"服务器" : host);
     const std::u16string later = u"网络恢复后将自动重试，也可以点击“重试”。";
     switch (kind) {
-    case FailureKind::Refused:
-        return {u"无法连接到 " + h + u"：应用服务暂时没有响应。", later};
-    case FailureKind::HostUnknown:
-        return {u"找不到服务器 " + h + u"。", u"请检查网络或代理设置。" + later};
-    case FailureKind::TimedOut:
-        return {u"连接 " + h + u" 超时。", later};
-    case FailureKind::Reset:
-        return {u"与 " + h + u" 的连接中断了。", later};
-    case FailureKind::Offline:
-        return {u"这台电脑目前没有连接网络。", later};
+    case FailureKind::Refused: return {u"无法连接到 " + h + u"：应用服务暂时没有响应。", later};
+    case FailureKind::HostUnknown: return {u"找不到服务器 " + h + u"。", u"请检查网络或代理设置。" + later};
+    case FailureKind::TimedOut: return {u"连接 " + h + u" 超时。", later};
+    case FailureKind::Reset: return {u"与 " + h + u" 的连接中断了。", later};
+    case FailureKind::Offline: return {u"这台电脑目前没有连接网络。", later};
     case FailureKind::Insecure:
-        return {u"与 " + h + u" 的连接不安全：服务器的证书不受信任，已拒绝打开。",
-                u"请联系系统管理员。"};
-    case FailureKind::TlsFailed:
-        return {u"无法与 " + h + u" 建立安全连接。", later};
-    case FailureKind::ProxyFailed:
-        return {u"无法通过代理服务器连接到 " + h + u"。", u"请检查代理设置。" + later};
+        return {u"与 " + h + u" 的连接不安全：服务器的证书不受信任，已拒绝打开。", u"请联系系统管理员。"};
+    case FailureKind::TlsFailed: return {u"无法与 " + h + u" 建立安全连接。", later};
+    case FailureKind::ProxyFailed: return {u"无法通过代理服务器连接到 " + h + u"。", u"请检查代理设置。" + later};
     case FailureKind::ProxyAuth:
         return {u"代理服务器要求登录，无法连接到 " + h + u"。",
                 u"请在代理地址中提供用户名和密码（http://用户名:密码@主机:端口）。"};
-    case FailureKind::Other:
-        break;
+    case FailureKind::Other: break;
     }
     return {u"无法打开 " + h + u" 上的页面。", later};
 }

@@ -12,15 +12,15 @@ enum class FailureDomain { None, Internal, Connection, Certificate, Http, Ftp, D
 
 // What a user is told about a failed main-frame load.
 enum class FailureKind {
-    Refused,        // nothing listens at the address: the application is down
-    HostUnknown,    // the name does not resolve
+    Refused,     // nothing listens at the address: the application is down
+    HostUnknown, // the name does not resolve
     TimedOut,
-    Reset,          // the connection broke off or closed without an answer
-    Offline,        // this computer has no network
-    Insecure,       // the certificate is not trusted: refused, never accepted
-    TlsFailed,      // the secure connection could not be set up
-    ProxyFailed,    // the proxy could not be reached or refused the request
-    ProxyAuth,      // the proxy wants credentials we do not have (or rejects ours)
+    Reset,       // the connection broke off or closed without an answer
+    Offline,     // this computer has no network
+    Insecure,    // the certificate is not trusted: refused, never accepted
+    TlsFailed,   // the secure connection could not be set up
+    ProxyFailed, // the proxy could not be reached or refused the request
+    ProxyAuth,   // the proxy wants credentials we do not have (or rejects ours)
     Other,
 };
 
@@ -32,8 +32,8 @@ std::optional<FailureKind> classifyFailure(FailureDomain domain, int code);
 
 // The words of our error page. host: the address's host, named where it helps.
 struct FailureWords {
-    std::u16string headline;  // what failed, as a user would say it
-    std::u16string advice;    // what happens now / what to do
+    std::u16string headline; // what failed, as a user would say it
+    std::u16string advice;   // what happens now / what to do
 };
 FailureWords describeFailure(FailureKind kind, std::u16string_view host);
 

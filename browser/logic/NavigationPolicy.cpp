@@ -57,21 +57,17 @@ NavigationVerdict decideNavigation(std::u16string_view application, std::u16stri
     case NavigationKind::Typed:
     case NavigationKind::BackForward:
     case NavigationKind::Reload:
-    case NavigationKind::Redirect:
-        return NavigationVerdict::Follow;
+    case NavigationKind::Redirect: return NavigationVerdict::Follow;
     case NavigationKind::LinkClicked:
     case NavigationKind::FormSubmitted:
-    case NavigationKind::Other:
-        break;
+    case NavigationKind::Other: break;
     }
     if (isWeb(target) && isWeb(current) && !sameSite(application, current) && sameSite(current, target))
         return NavigationVerdict::Follow;
     switch (routeNewWindow(application, target)) {
-    case NewWindowRoute::SystemBrowser:
-        return NavigationVerdict::SystemBrowser;
+    case NewWindowRoute::SystemBrowser: return NavigationVerdict::SystemBrowser;
     case NewWindowRoute::OwnWindow: // only the application's own, decided above
-    case NewWindowRoute::Refuse:
-        break;
+    case NewWindowRoute::Refuse: break;
     }
     return NavigationVerdict::Refuse;
 }

@@ -28,10 +28,7 @@ std::u16string clip(std::u16string_view text, std::size_t most)
 
 } // namespace
 
-std::u16string notificationTitle(std::u16string_view title)
-{
-    return clip(title, kMaxNotificationTitle);
-}
+std::u16string notificationTitle(std::u16string_view title) { return clip(title, kMaxNotificationTitle); }
 
 std::u16string notificationBody(std::u16string_view body, bool serviceReadsMarkup)
 {
@@ -128,10 +125,7 @@ std::optional<std::uint64_t> NotificationBook::closedByDesktop(std::uint32_t id)
     return serial;
 }
 
-std::optional<std::uint64_t> NotificationBook::clicked(std::uint32_t id) const
-{
-    return byId(id);
-}
+std::optional<std::uint64_t> NotificationBook::clicked(std::uint32_t id) const { return byId(id); }
 
 std::optional<std::uint64_t> NotificationBook::byId(std::uint32_t id) const
 {

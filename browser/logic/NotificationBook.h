@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -41,8 +41,8 @@ public:
 
     struct Begin {
         enum class Kind { Send, TooManyOpen, TooFast } kind = Kind::Send;
-        std::uint64_t serial = 0;      // when sent: the new notification's
-        std::uint32_t replacesId = 0;  // the desktop id it replaces, 0 for none
+        std::uint64_t serial = 0;     // when sent: the new notification's
+        std::uint32_t replacesId = 0; // the desktop id it replaces, 0 for none
         // The earlier notification of the same tag, which is over for the page now.
         std::optional<std::uint64_t> superseded;
     };

@@ -116,8 +116,7 @@ class TolerantServer : public httplib::Server {
 private:
     bool process_and_close_socket(socket_t fd) override
     {
-        RequestLineStream stream(fd, std::chrono::seconds(read_timeout_sec_),
-                                 std::chrono::seconds(write_timeout_sec_));
+        RequestLineStream stream(fd, std::chrono::seconds(read_timeout_sec_), std::chrono::seconds(write_timeout_sec_));
         for (std::size_t count = keep_alive_max_count_; count > 0 && nextRequestArrives(stream, fd); --count) {
             stream.beginRequest();
             bool connectionClosed = false;

@@ -15,9 +15,8 @@ RequestFactory xmlHttpRequests(HttpLimits limits)
 {
     return [limits] {
         auto request = std::make_shared<xmlHttp>(limits);
-        return GetRequest([request](const std::u16string& url) {
-            return request->SmsXmlHttp(u"Get", url, u"").toText();
-        });
+        return GetRequest(
+            [request](const std::u16string& url) { return request->SmsXmlHttp(u"Get", url, u"").toText(); });
     };
 }
 
@@ -65,25 +64,28 @@ bool isBlankOrControl(char16_t c)
     if (c <= 0x20 || (c >= 0x7F && c <= 0x9F))
         return true;
     switch (c) {
-    case 0x00A0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
-    case 0xFEFF: case 0x180E:
-        return true;
-    default:
-        break;
+    case 0x00A0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+    case 0xFEFF:
+    case 0x180E: return true;
+    default: break;
     }
     return (c >= 0x2000 && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F);
 }
 
 bool isHostCharacter(char16_t c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-'
-           || c == u'.';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
 }
 
 bool isIpv6Character(char16_t c)
 {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || c == u':'
-           || c == u'.';
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F') || c == u':' || c == u'.';
 }
 
 } // namespace
@@ -147,10 +149,9 @@ bool isWellFormedAddress(std::u16string_view address)
     return true;
 }
 
-AddressLookup::AddressLookup(RequestFactory requests) : requests_(std::move(requests)) {}
+AddressLookup::AddressLookup(RequestFactory requests) : requests_(std::move(requests)) { }
 
-std::u16string AddressLookup::getCheckCode(std::u16string_view serverHost,
-                                           const AttemptObserver& onAttempt) const
+std::u16string AddressLookup::getCheckCode(std::u16string_view serverHost, const AttemptObserver& onAttempt) const
 {
     GetRequest get = requests_();
     for (int attempt = 1; attempt <= kCheckCodeAttempts; ++attempt) {

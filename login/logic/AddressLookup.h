@@ -51,8 +51,7 @@ public:
 
     // Up to 11 check-code requests in a row, no pause; the first answer of 5 or more
     // characters is the code. Empty text when none came.
-    std::u16string getCheckCode(std::u16string_view serverHost,
-                                const AttemptObserver& onAttempt = {}) const;
+    std::u16string getCheckCode(std::u16string_view serverHost, const AttemptObserver& onAttempt = {}) const;
 
     // The check code first (no address request without one), then the address of the
     // member code's web application, or empty text.

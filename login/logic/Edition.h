@@ -9,11 +9,11 @@ namespace talvo::loginlogic {
 // One edition of the web application: what the window shows, what the start name
 // must contain, what the server is asked for, and what the web application is told.
 struct Edition {
-    int checkBoxIndex;             // index in the login window's chkCopyright array
-    std::u16string_view caption;   // Title
-    std::u16string_view nameKey;   // looked for in the lower-cased start name
-    std::u16string_view member;    // member code sent to the server
-    std::u16string_view code;      // the main window's Copyright ("cp=")
+    int checkBoxIndex;           // index in the login window's chkCopyright array
+    std::u16string_view caption; // Title
+    std::u16string_view nameKey; // looked for in the lower-cased start name
+    std::u16string_view member;  // member code sent to the server
+    std::u16string_view code;    // the main window's Copyright ("cp=")
 };
 
 // In the order the start name is tested: "qv" first, then "norvel", then "mesk".

@@ -21,11 +21,9 @@ LookupFlow::Next LookupFlow::finished(bool gotAddress)
 {
     switch (phase_) {
     case LookupPhase::Idle:
-    case LookupPhase::Unloaded:
-        return Next::Nothing;
+    case LookupPhase::Unloaded: return Next::Nothing;
     case LookupPhase::LookingUp:
-    case LookupPhase::HandingOff:
-        break;
+    case LookupPhase::HandingOff: break;
     }
     if (gotAddress) {
         phase_ = LookupPhase::HandingOff;

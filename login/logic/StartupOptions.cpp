@@ -10,8 +10,8 @@ namespace {
 
 bool isHostChar(char16_t c)
 {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-           || c == u'-' || c == u'.' || c == u'_';
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'
+        || c == u'_';
 }
 
 StartupOptions failure(std::u16string message)
@@ -31,7 +31,8 @@ std::optional<HttpLimits> parseTimeouts(std::u16string_view text)
     std::size_t from = 0;
     for (;;) {
         const std::size_t comma = text.find(u',', from);
-        const std::u16string_view field = text.substr(from, comma == std::u16string_view::npos ? text.npos : comma - from);
+        const std::u16string_view field = text.substr(from,
+                                                      comma == std::u16string_view::npos ? text.npos : comma - from);
         if (count == 4 || field.empty() || field.size() > 6)
             return std::nullopt;
         long value = 0;
@@ -67,8 +68,7 @@ bool isValidServerHost(std::u16string_view host)
         if (close == std::u16string_view::npos || close < 2)
             return false;
         for (char16_t c : host.substr(1, close - 1)) {
-            const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')
-                             || (c >= u'A' && c <= u'F');
+            const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
             if (!hex && c != u':' && c != u'.')
                 return false;
         }
@@ -129,8 +129,7 @@ StartupOptions parseStartupOptions(const std::vector<std::u16string>& args)
         }
         if (name == u"--server") {
             if (!isValidServerHost(*value))
-                return failure(u"--server wants HOST or HOST:PORT (no scheme or path), not \""
-                               + *value + u"\"");
+                return failure(u"--server wants HOST or HOST:PORT (no scheme or path), not \"" + *value + u"\"");
             options.serverHost = std::move(*value);
         } else if (name == u"--timeouts") {
             options.httpLimits = parseTimeouts(*value);

@@ -15,8 +15,8 @@ struct StartupOptions {
     std::optional<std::u16string> serverHost; // --server HOST[:PORT]
     std::optional<std::u16string> leaveUrl;   // --leave-url URL
     std::optional<HttpLimits> httpLimits;     // --timeouts RESOLVE,CONNECT,SEND,RECEIVE (ms)
-    bool devTools = false;                     // --devtools: F12 and the context menu open them
-    std::u16string error;                      // for Action::Error, one line for stderr
+    bool devTools = false;                    // --devtools: F12 and the context menu open them
+    std::u16string error;                     // for Action::Error, one line for stderr
 };
 
 // args without the program name. "--opt VALUE" and "--opt=VALUE" are both accepted;

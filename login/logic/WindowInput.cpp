@@ -5,14 +5,12 @@ namespace talvo::loginlogic {
 bool deliverInput(LookupPhase phase, InputKind kind)
 {
     switch (phase) {
-    case LookupPhase::Idle:
-        return true;
+    case LookupPhase::Idle: return true;
     case LookupPhase::LookingUp:
         // A user giving up on a dead server must not wait for the time-outs.
         return kind == InputKind::ClosePicture || kind == InputKind::EscapeKey;
     case LookupPhase::HandingOff:
-    case LookupPhase::Unloaded:
-        return false;
+    case LookupPhase::Unloaded: return false;
     }
     return false;
 }
@@ -20,12 +18,9 @@ bool deliverInput(LookupPhase phase, InputKind kind)
 KeyAction keyAction(Key key, bool editionChecked)
 {
     switch (key) {
-    case Key::Return:
-        return editionChecked ? KeyAction::Login : KeyAction::None;
-    case Key::Escape:
-        return KeyAction::Close;
-    case Key::Other:
-        return KeyAction::None;
+    case Key::Return: return editionChecked ? KeyAction::Login : KeyAction::None;
+    case Key::Escape: return KeyAction::Close;
+    case Key::Other: return KeyAction::None;
     }
     return KeyAction::None;
 }

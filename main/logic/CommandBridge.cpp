@@ -29,10 +29,7 @@ bool isPageCommand(std::u16string_view title)
     return title.size() >= kPrefix.size() && upperCase(title.substr(0, kPrefix.size())) == kPrefix;
 }
 
-std::u16string pageCommand(std::u16string_view title)
-{
-    return replaceAll(upperCase(title), kPrefix, u"");
-}
+std::u16string pageCommand(std::u16string_view title) { return replaceAll(upperCase(title), kPrefix, u""); }
 
 BridgeOutcome onTitleChange(std::u16string_view title, bool& isChat, BridgeActions& actions)
 {

@@ -22,8 +22,8 @@ public:
     virtual void unload() = 0;
     virtual void setDocumentTitle(std::u16string_view title) = 0;
     // Notices for the window's diagnostics; nothing depends on them.
-    virtual void commandReceived(std::u16string_view /*command*/) {}
-    virtual void chatFlagSet() {}
+    virtual void commandReceived(std::u16string_view /*command*/) { }
+    virtual void chatFlagSet() { }
 };
 
 enum class BridgeOutcome {

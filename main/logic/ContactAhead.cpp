@@ -10,13 +10,11 @@ struct ContactAhead::Kept {
     std::optional<std::pair<std::u16string, std::u16string>> memberAndSummary;
 };
 
-ContactAhead::ContactAhead() : kept_(std::make_shared<Kept>()) {}
+ContactAhead::ContactAhead() : kept_(std::make_shared<Kept>()) { }
 
-std::function<void()> ContactAhead::job(std::u16string member, std::u16string lookupHost,
-                                        ContactRequest request) const
+std::function<void()> ContactAhead::job(std::u16string member, std::u16string lookupHost, ContactRequest request) const
 {
-    return [kept = kept_, member = std::move(member), host = std::move(lookupHost),
-            request = std::move(request)] {
+    return [kept = kept_, member = std::move(member), host = std::move(lookupHost), request = std::move(request)] {
         std::u16string summary = getContactInfo(member, host, request);
         const std::lock_guard lock(kept->mutex);
         kept->memberAndSummary.emplace(member, std::move(summary));

@@ -22,7 +22,7 @@ void boundTitles(std::vector<std::u16string>& titles, std::size_t keep = kMaxQue
 
 // Drops entries at the front of queue (the oldest) while its entries hold more than limit
 // titles in all; titlesOf tells how many one entry holds. The newest entry always stays.
-template <class Queue, class Count>
+template<class Queue, class Count>
 void dropOldestTitles(Queue& queue, Count titlesOf, std::size_t limit = kMaxQueuedTitles)
 {
     std::size_t total = 0;
@@ -49,8 +49,7 @@ std::u16string collapsedTitle(std::u16string_view text);
 class ExactTitles {
 public:
     std::vector<std::u16string> onReport(std::u16string_view reported,
-                                         const std::optional<std::vector<std::u16string>>& exact,
-                                         bool couldBeAddress);
+                                         const std::optional<std::vector<std::u16string>>& exact, bool couldBeAddress);
 
 private:
     void pass(const std::u16string& text, bool reportFollows, std::vector<std::u16string>& out);

@@ -23,8 +23,8 @@ struct WindowDesign {
 };
 
 struct WindowFit {
-    Rect outer;         // where the frame goes, and its size
-    double zoom = 1.0;  // page zoom that shows what the full-size page area would
+    Rect outer;        // where the frame goes, and its size
+    double zoom = 1.0; // page zoom that shows what the full-size page area would
 };
 
 // The lowest page zoom the browser takes.

@@ -57,7 +57,7 @@ struct Receiver {
     std::string body;
     std::size_t maxBody = 0;
     Clock::time_point lastActivity{};
-    bool headersComplete = false;  // the blank line after the last response's headers came
+    bool headersComplete = false; // the blank line after the last response's headers came
 };
 
 std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user)
@@ -79,7 +79,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user)
     const std::size_t length = size * count;
     receiver->lastActivity = Clock::now();
     if (length > receiver->maxBody - receiver->body.size())
-        return 0;  // a short count makes the transfer fail instead of growing further
+        return 0; // a short count makes the transfer fail instead of growing further
     receiver->body.append(data, length);
     return length;
 }
@@ -211,8 +211,9 @@ Exchange performRequest(const std::string& method, const std::string& url, const
 
     const Clock::time_point start = Clock::now();
     PhaseClock phases(limits, start);
-    phases.setNeedsTls(url.size() >= 8 && std::equal(url.begin(), url.begin() + 8, "https://",
-                                                       [](char a, char b) { return (a | 0x20) == b; }));
+    phases.setNeedsTls(url.size() >= 8 && std::equal(url.begin(), url.begin() + 8, "https://", [](char a, char b) {
+                           return (a | 0x20) == b;
+                       }));
 
     Attachment attachment(multi.get(), easy.get());
     if (!attachment.attached())
@@ -227,7 +228,7 @@ Exchange performRequest(const std::string& method, const std::string& url, const
         const Clock::time_point now = Clock::now();
         const Clock::time_point due = phases.deadline(easy.get(), receiver, now);
         if (now >= due)
-            return exchange;  // a phase ran over its limit
+            return exchange; // a phase ran over its limit
         const auto left = std::chrono::ceil<milliseconds>(due - now).count();
         const int wait = static_cast<int>(std::clamp<long long>(left, 1, 1000));
         if (curl_multi_poll(multi.get(), nullptr, 0, wait, nullptr) != CURLM_OK)

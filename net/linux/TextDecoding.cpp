@@ -30,14 +30,14 @@ std::u16string decodeText(std::string_view bytes, const std::string& name)
     // Two UTF-16 units a byte is enough for every ordinary character set; the rare
     // table that expands further is measured and converted again.
     std::u16string text(bytes.size() * 2, u'\0');
-    int32_t length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()),
-                                   bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    int32_t length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()), bytes.data(),
+                                   static_cast<int32_t>(bytes.size()), &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         status = U_ZERO_ERROR;
         ucnv_resetToUnicode(converter.get());
         text.assign(static_cast<std::size_t>(length), u'\0');
-        length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()),
-                               bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+        length = ucnv_toUChars(converter.get(), text.data(), static_cast<int32_t>(text.size()), bytes.data(),
+                               static_cast<int32_t>(bytes.size()), &status);
     }
     if (U_FAILURE(status))
         throw RuntimeError(RuntimeError::kInvalidArgument,

@@ -61,7 +61,7 @@ struct Target {
     bool secure = false;
     std::wstring host;
     INTERNET_PORT port = 0;
-    std::wstring object;  // path and query, no fragment
+    std::wstring object; // path and query, no fragment
 };
 
 std::optional<Target> crack(const std::string& url)
@@ -122,10 +122,7 @@ std::optional<unsigned long long> number(const std::optional<std::wstring>& text
 // call in progress then fails at once.
 class Watchdog {
 public:
-    explicit Watchdog(Clock::time_point deadline)
-        : deadline_(deadline), thread_([this] { watch(); })
-    {
-    }
+    explicit Watchdog(Clock::time_point deadline) : deadline_(deadline), thread_([this] { watch(); }) { }
     ~Watchdog()
     {
         {
@@ -185,7 +182,10 @@ int limitMs(milliseconds phase, Clock::time_point deadline)
     return static_cast<int>(std::clamp<long long>(std::min(phase, left).count(), 1, INT_MAX));
 }
 
-bool isRedirect(DWORD status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool isRedirect(DWORD status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 // Reads the body of a response whose headers have come.
 Exchange readBody(HINTERNET request, const HttpLimits& limits, Clock::time_point deadline, bool head)
@@ -255,7 +255,7 @@ Exchange performRequest(const std::string& method, const std::string& url, const
         const std::wstring wideVerb = wide(verb);
         // The address is already escaped our way; WinHTTP must send it as it is.
         const DWORD flags = WINHTTP_FLAG_ESCAPE_DISABLE | WINHTTP_FLAG_ESCAPE_DISABLE_QUERY
-                            | (target->secure ? WINHTTP_FLAG_SECURE : 0);
+            | (target->secure ? WINHTTP_FLAG_SECURE : 0);
         watchdog.watch(Handle(WinHttpOpenRequest(connection.get(), wideVerb.c_str(), target->object.c_str(), nullptr,
                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags)));
         HINTERNET request = watchdog.current();

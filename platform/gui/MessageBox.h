@@ -15,13 +15,11 @@ class QWidget;
 namespace talvo::platform {
 
 // Information icon, one OK button; closed runs when the user has closed it.
-void showInformation(QWidget* parent, const QString& caption, const QString& text,
-                     std::function<void()> closed = {});
+void showInformation(QWidget* parent, const QString& caption, const QString& text, std::function<void()> closed = {});
 
 // No icon, OK and Cancel with OK the default. answered gets true only when OK was
 // chosen; closing the box or Escape counts as Cancel.
-void askOkCancel(QWidget* parent, const QString& caption, const QString& text,
-                 std::function<void(bool ok)> answered);
+void askOkCancel(QWidget* parent, const QString& caption, const QString& text, std::function<void(bool ok)> answered);
 
 // What a box showed, for whoever watches the boxes (tests).
 struct BoxSeen {

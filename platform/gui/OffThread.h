@@ -30,7 +30,7 @@ void startOffThread(QObject* receiver, std::function<void(const UiPost& post)> w
                     std::function<void(std::optional<WorkFailure> failure)> done);
 
 // The same for work with a result: done gets the result or the failure.
-template <typename T, typename Work>
+template<typename T, typename Work>
 void runOffThread(QObject* receiver, Work work, std::function<void(std::variant<T, WorkFailure> outcome)> done)
 {
     auto result = std::make_shared<std::optional<T>>();

@@ -1,7 +1,6 @@
 #include "platform/gui/SingleInstanceGuard.h"
 
 #include <QApplication>
-#include <climits>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -9,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <climits>
 
 #include "platform/gui/SingleInstanceLock.h"
 
@@ -82,11 +82,8 @@ bool SingleInstanceGuard::tryAcquire()
         if (fileOwner(serverName_) == FileOwner::Foreign)
             continue;
         switch (lock_->tryLock(lockPath_)) {
-        case InstanceLock::Result::Foreign:
-            continue;
-        case InstanceLock::Result::HeldElsewhere:
-            primary_ = false;
-            return false;
+        case InstanceLock::Result::Foreign: continue;
+        case InstanceLock::Result::HeldElsewhere: primary_ = false; return false;
         case InstanceLock::Result::Unavailable: {
             // Without a lock file, a running instance can still be found by its socket;
             // when none answers, starting beats refusing to start.
@@ -123,8 +120,7 @@ bool SingleInstanceGuard::tryAcquire()
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(serverName_)) {
-        qWarning("single-instance socket %s: %s", qUtf8Printable(serverName_),
-                 qUtf8Printable(server_->errorString()));
+        qWarning("single-instance socket %s: %s", qUtf8Printable(serverName_), qUtf8Printable(server_->errorString()));
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstanceGuard::onNewConnection);
     return true;

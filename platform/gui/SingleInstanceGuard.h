@@ -21,8 +21,7 @@ public:
     // empty means the per-user runtime folder (see perUserRuntimeFolder).
     // A lock or socket file of another user's is never used: the next names in turn
     // ("key-uid.1.lock" ...) are, the same for every start, so the starts still meet.
-    explicit SingleInstanceGuard(QString key = QStringLiteral("talvo"), QString folder = {},
-                                 QObject* parent = nullptr);
+    explicit SingleInstanceGuard(QString key = QStringLiteral("talvo"), QString folder = {}, QObject* parent = nullptr);
     ~SingleInstanceGuard() override;
 
     // True when this is the only instance: the lock is ours from now on and the socket

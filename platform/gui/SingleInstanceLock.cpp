@@ -23,8 +23,8 @@ InstanceLock::Result InstanceLock::tryLock(const QString& path)
 {
     release();
     // No sharing: a second open fails until the holder closes it or dies.
-    HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                              0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? Result::HeldElsewhere
@@ -54,10 +54,7 @@ QString perUserTag()
 
 QString localServerNameFor(const QString&, const QString& name) { return name; }
 
-FileOwner fileOwner(const QString& path)
-{
-    return QFileInfo::exists(path) ? FileOwner::Ours : FileOwner::Absent;
-}
+FileOwner fileOwner(const QString& path) { return QFileInfo::exists(path) ? FileOwner::Ours : FileOwner::Absent; }
 
 #else
 
@@ -70,7 +67,7 @@ InstanceLock::Result InstanceLock::tryLock(const QString& path)
     if (fd < 0)
         return errno == ELOOP ? Result::Foreign : Result::Unavailable;
     // A file another user made (or one that is no plain file) is theirs to hold: never ours.
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
         ::close(fd);
         return Result::Foreign;
@@ -104,9 +101,9 @@ constexpr int kFolderNames = 8;
 // A real folder (no link), ours, that nobody else may enter or list.
 bool isPrivateFolder(const QByteArray& path)
 {
-    struct stat info {};
+    struct stat info { };
     return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
-           && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+        && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
 }
 
 } // namespace
@@ -131,7 +128,7 @@ QString perUserRuntimeFolder()
 
 FileOwner fileOwner(const QString& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return errno == ENOENT ? FileOwner::Absent : FileOwner::Foreign;
     return info.st_uid == ::geteuid() ? FileOwner::Ours : FileOwner::Foreign;
@@ -139,10 +136,7 @@ FileOwner fileOwner(const QString& path)
 
 QString perUserTag() { return QString::number(::getuid()); }
 
-QString localServerNameFor(const QString& folder, const QString& name)
-{
-    return QDir(folder).filePath(name);
-}
+QString localServerNameFor(const QString& folder, const QString& name) { return QDir(folder).filePath(name); }
 
 #endif
 

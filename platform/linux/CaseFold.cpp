@@ -27,14 +27,8 @@ void appendCaseFold(char32_t c, std::u16string& out)
         out.append(reinterpret_cast<const char16_t*>(folded), static_cast<std::size_t>(length));
 }
 
-char32_t simpleUpperCase(char32_t c)
-{
-    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c)));
-}
+char32_t simpleUpperCase(char32_t c) { return static_cast<char32_t>(u_toupper(static_cast<UChar32>(c))); }
 
-char32_t simpleLowerCase(char32_t c)
-{
-    return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c)));
-}
+char32_t simpleLowerCase(char32_t c) { return static_cast<char32_t>(u_tolower(static_cast<UChar32>(c))); }
 
 } // namespace talvo::platform

@@ -44,9 +44,8 @@ struct Charset::State {
             return;
         }
         std::string icuName = key == u"unicode" ? std::string("UTF-16LE") : toUtf8(key);
-        const bool printable = !icuName.empty() && std::all_of(icuName.begin(), icuName.end(), [](char c) {
-            return c > ' ' && c < 0x7F;
-        });
+        const bool printable = !icuName.empty()
+            && std::all_of(icuName.begin(), icuName.end(), [](char c) { return c > ' ' && c < 0x7F; });
         UErrorCode status = U_ZERO_ERROR;
         if (printable)
             converter_.reset(ucnv_open(icuName.c_str(), &status));
@@ -66,7 +65,7 @@ struct Charset::State {
             // The 936 table never gives more than one unit per byte.
             std::u16string out(length, u'\0');
             int n = multiByteToWideChar(kWindowsChinese, 0, bytes, static_cast<int>(length), out.data(),
-                                                  static_cast<int>(length));
+                                        static_cast<int>(length));
             if (n == 0)
                 fail(RuntimeError::kDeviceIo, "The text could not be decoded as gb2312");
             out.resize(static_cast<std::size_t>(n));
@@ -105,8 +104,8 @@ struct Charset::State {
         if (windowsChinese_) {
             // At most two bytes per unit; a surrogate pair becomes one "?".
             std::string out(text.size() * 2, '\0');
-            int n = wideCharToMultiByte(kWindowsChinese, 0, text.data(), static_cast<int>(text.size()),
-                                                  out.data(), static_cast<int>(out.size()));
+            int n = wideCharToMultiByte(kWindowsChinese, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                        static_cast<int>(out.size()));
             if (n == 0)
                 fail(RuntimeError::kDeviceIo, "The text could not be encoded as gb2312");
             out.resize(static_cast<std::size_t>(n));
@@ -139,7 +138,7 @@ struct Charset::State {
     std::unique_ptr<UConverter, ConverterCloser> converter_;
 };
 
-Charset::Charset(const std::u16string& name) : state_(std::make_unique<State>(name)) {}
+Charset::Charset(const std::u16string& name) : state_(std::make_unique<State>(name)) { }
 
 Charset::~Charset() = default;
 

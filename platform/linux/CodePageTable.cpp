@@ -1,5 +1,5 @@
-#include "../CodePage.h"
 #include "../CodePageTable.h"
+#include "../CodePage.h"
 #include "../Surrogates.h"
 #include "IcuCodePageTable.h"
 
@@ -107,8 +107,8 @@ bool readFromTextTable(const char* name, bool fallback, std::vector<std::uint16_
     char* target = out.data();
     const UChar* source = units.data();
     int32_t* offsetCursor = offsets.data();
-    ucnv_fromUnicode(cnv.get(), &target, out.data() + out.size(), &source, units.data() + units.size(),
-                     offsetCursor, true, &error);
+    ucnv_fromUnicode(cnv.get(), &target, out.data() + out.size(), &source, units.data() + units.size(), offsetCursor,
+                     true, &error);
     if (U_FAILURE(error))
         return false;
     const std::size_t produced = static_cast<std::size_t>(target - out.data());
@@ -118,7 +118,7 @@ bool readFromTextTable(const char* name, bool fallback, std::vector<std::uint16_
         while (i + n < produced && offsets[i + n] == at)
             ++n;
         if (at < 0 || n > 2)
-            return false;  // not a plain single/double-byte table
+            return false; // not a plain single/double-byte table
         const std::uint16_t unit = units[static_cast<std::size_t>(at)];
         const auto b0 = static_cast<std::uint8_t>(out[i]);
         mapping[unit] = n == 1 ? b0 : static_cast<std::uint16_t>(b0 << 8 | static_cast<std::uint8_t>(out[i + 1]));

@@ -24,10 +24,10 @@ bool appendToFile(const std::filesystem::path& path, std::string_view bytes) noe
             // someone appended after it (cutting would lose their record).
             ok = false;
             const off_t end = ::lseek(fd, 0, SEEK_CUR);
-            struct stat st {};
+            struct stat st { };
             const bool cut = written > 0 && end >= written && ::fstat(fd, &st) == 0 && st.st_size == end
-                             && ::ftruncate(fd, end - written) == 0;
-            (void)cut;  // the record is lost either way; nothing more to do
+                && ::ftruncate(fd, end - written) == 0;
+            (void)cut; // the record is lost either way; nothing more to do
         } else if (written < 0) {
             ok = false;
         }

@@ -29,7 +29,7 @@ constexpr int kMaxLinkHops = 40;
 
 class Descriptor {
 public:
-    explicit Descriptor(int fd = -1) noexcept : fd_(fd) {}
+    explicit Descriptor(int fd = -1) noexcept : fd_(fd) { }
     ~Descriptor()
     {
         if (fd_ >= 0)
@@ -54,7 +54,7 @@ private:
 fs::path followLinks(fs::path path)
 {
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        struct stat st {};
+        struct stat st { };
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
             return path;
         std::error_code ec;
@@ -144,7 +144,7 @@ bool copyExtendedAttributes(int from, int to)
 // everyone (root passes the access check, but a read-only folder is still meant).
 bool folderTakesNewNames(const fs::path& folder)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(folder.c_str(), &st) != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return false;
     return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
@@ -169,12 +169,12 @@ ReplaceResult replaceByRename(const fs::path& target, int targetFd, const struct
         discard();
         failWriting();
     }
-    struct stat made {};
+    struct stat made { };
     const bool kept = ::fstat(out.get(), &made) == 0
-                      && (made.st_gid == old.st_gid || ::fchown(out.get(), static_cast<uid_t>(-1), old.st_gid) == 0)
-                      && copyExtendedAttributes(targetFd, out.get())
-                      // Last: a change of owner or group clears the set-id bits.
-                      && ::fchmod(out.get(), old.st_mode & 07777) == 0;
+        && (made.st_gid == old.st_gid || ::fchown(out.get(), static_cast<uid_t>(-1), old.st_gid) == 0)
+        && copyExtendedAttributes(targetFd, out.get())
+        // Last: a change of owner or group clears the set-id bits.
+        && ::fchmod(out.get(), old.st_mode & 07777) == 0;
     if (!kept) {
         discard();
         return ReplaceResult::NotKept;
@@ -275,7 +275,7 @@ SaveWay create(const fs::path& target, std::string_view bytes)
 SaveWay saveWholeFile(const fs::path& path, std::string_view bytes, bool mayReplace)
 {
     const fs::path target = followLinks(path);
-    struct stat st {};
+    struct stat st { };
     if (::stat(target.c_str(), &st) != 0) {
         const int error = errno;
         if (error == ENOENT)

@@ -8,7 +8,7 @@ namespace talvo::platform {
 namespace {
 struct CaseFoldEntry {
     char32_t from;
-    char16_t to[4];  // up to three units, zero-terminated
+    char16_t to[4]; // up to three units, zero-terminated
 };
 struct CaseMapEntry {
     char32_t from;
@@ -18,8 +18,8 @@ struct CaseMapEntry {
 
 char32_t mapped(const CaseMapEntry* begin, const CaseMapEntry* end, char32_t c)
 {
-    const auto* at =
-        std::lower_bound(begin, end, c, [](const CaseMapEntry& e, char32_t value) { return e.from < value; });
+    const auto* at = std::lower_bound(begin, end, c,
+                                      [](const CaseMapEntry& e, char32_t value) { return e.from < value; });
     return at != end && at->from == c ? at->to : c;
 }
 } // namespace

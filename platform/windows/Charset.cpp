@@ -30,30 +30,54 @@ struct Name {
 
 // The names the stream object on Windows knows for the code pages it can use.
 constexpr Name kNames[] = {
-    {u"utf-8", Kind::Utf8, 0},           {u"utf8", Kind::Utf8, 0},
-    {u"unicode", Kind::Utf16Le, 0},      {u"utf-16", Kind::Utf16, 0},
-    {u"utf-16le", Kind::Utf16Le, 0},     {u"utf-16be", Kind::Utf16Be, 0},
-    {u"unicodefffe", Kind::Utf16Be, 0},  {u"utf-32", Kind::Utf32, 0},
-    {u"utf-32le", Kind::Utf32Le, 0},     {u"utf-32be", Kind::Utf32Be, 0},
-    {u"gb2312", Kind::CodePage, 936},    {u"gbk", Kind::CodePage, 936},
-    {u"cp936", Kind::CodePage, 936},     {u"windows-936", Kind::CodePage, 936},
-    {u"gb18030", Kind::CodePage, 54936}, {u"big5", Kind::CodePage, 950},
-    {u"cp950", Kind::CodePage, 950},     {u"shift_jis", Kind::CodePage, 932},
-    {u"shift-jis", Kind::CodePage, 932}, {u"sjis", Kind::CodePage, 932},
-    {u"windows-31j", Kind::CodePage, 932}, {u"cp932", Kind::CodePage, 932},
-    {u"euc-kr", Kind::CodePage, 949},    {u"ks_c_5601-1987", Kind::CodePage, 949},
-    {u"cp949", Kind::CodePage, 949},     {u"us-ascii", Kind::CodePage, 20127},
-    {u"ascii", Kind::CodePage, 20127},   {u"iso-8859-1", Kind::CodePage, 28591},
-    {u"latin1", Kind::CodePage, 28591},  {u"iso-8859-2", Kind::CodePage, 28592},
-    {u"iso-8859-5", Kind::CodePage, 28595}, {u"iso-8859-7", Kind::CodePage, 28597},
-    {u"iso-8859-15", Kind::CodePage, 28605}, {u"koi8-r", Kind::CodePage, 20866},
-    {u"ibm437", Kind::CodePage, 437},    {u"cp437", Kind::CodePage, 437},
-    {u"ibm850", Kind::CodePage, 850},    {u"cp850", Kind::CodePage, 850},
-    {u"windows-874", Kind::CodePage, 874}, {u"tis-620", Kind::CodePage, 874},
-    {u"windows-1250", Kind::CodePage, 1250}, {u"windows-1251", Kind::CodePage, 1251},
-    {u"windows-1252", Kind::CodePage, 1252}, {u"windows-1253", Kind::CodePage, 1253},
-    {u"windows-1254", Kind::CodePage, 1254}, {u"windows-1255", Kind::CodePage, 1255},
-    {u"windows-1256", Kind::CodePage, 1256}, {u"windows-1257", Kind::CodePage, 1257},
+    {u"utf-8", Kind::Utf8, 0},
+    {u"utf8", Kind::Utf8, 0},
+    {u"unicode", Kind::Utf16Le, 0},
+    {u"utf-16", Kind::Utf16, 0},
+    {u"utf-16le", Kind::Utf16Le, 0},
+    {u"utf-16be", Kind::Utf16Be, 0},
+    {u"unicodefffe", Kind::Utf16Be, 0},
+    {u"utf-32", Kind::Utf32, 0},
+    {u"utf-32le", Kind::Utf32Le, 0},
+    {u"utf-32be", Kind::Utf32Be, 0},
+    {u"gb2312", Kind::CodePage, 936},
+    {u"gbk", Kind::CodePage, 936},
+    {u"cp936", Kind::CodePage, 936},
+    {u"windows-936", Kind::CodePage, 936},
+    {u"gb18030", Kind::CodePage, 54936},
+    {u"big5", Kind::CodePage, 950},
+    {u"cp950", Kind::CodePage, 950},
+    {u"shift_jis", Kind::CodePage, 932},
+    {u"shift-jis", Kind::CodePage, 932},
+    {u"sjis", Kind::CodePage, 932},
+    {u"windows-31j", Kind::CodePage, 932},
+    {u"cp932", Kind::CodePage, 932},
+    {u"euc-kr", Kind::CodePage, 949},
+    {u"ks_c_5601-1987", Kind::CodePage, 949},
+    {u"cp949", Kind::CodePage, 949},
+    {u"us-ascii", Kind::CodePage, 20127},
+    {u"ascii", Kind::CodePage, 20127},
+    {u"iso-8859-1", Kind::CodePage, 28591},
+    {u"latin1", Kind::CodePage, 28591},
+    {u"iso-8859-2", Kind::CodePage, 28592},
+    {u"iso-8859-5", Kind::CodePage, 28595},
+    {u"iso-8859-7", Kind::CodePage, 28597},
+    {u"iso-8859-15", Kind::CodePage, 28605},
+    {u"koi8-r", Kind::CodePage, 20866},
+    {u"ibm437", Kind::CodePage, 437},
+    {u"cp437", Kind::CodePage, 437},
+    {u"ibm850", Kind::CodePage, 850},
+    {u"cp850", Kind::CodePage, 850},
+    {u"windows-874", Kind::CodePage, 874},
+    {u"tis-620", Kind::CodePage, 874},
+    {u"windows-1250", Kind::CodePage, 1250},
+    {u"windows-1251", Kind::CodePage, 1251},
+    {u"windows-1252", Kind::CodePage, 1252},
+    {u"windows-1253", Kind::CodePage, 1253},
+    {u"windows-1254", Kind::CodePage, 1254},
+    {u"windows-1255", Kind::CodePage, 1255},
+    {u"windows-1256", Kind::CodePage, 1256},
+    {u"windows-1257", Kind::CodePage, 1257},
     {u"windows-1258", Kind::CodePage, 1258},
 };
 
@@ -66,7 +90,7 @@ std::u16string lowerAscii(std::u16string text)
 }
 
 // Code points of the text; a lone surrogate is a character the set cannot hold.
-template <typename Put>
+template<typename Put>
 void forEachCodePoint(const std::u16string& text, Put put)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -144,7 +168,7 @@ struct Charset::State {
             }
         }
         if (i < length)
-            out.push_back(u'\uFFFD');  // a byte left over
+            out.push_back(u'\uFFFD'); // a byte left over
         return out;
     }
 
@@ -202,7 +226,7 @@ struct Charset::State {
         std::u16string out(static_cast<std::size_t>(need > 0 ? need : 0), u'\0');
         if (need <= 0
             || MultiByteToWideChar(static_cast<UINT>(codePage), 0, bytes, n, reinterpret_cast<LPWSTR>(out.data()), need)
-                   != need)
+                != need)
             fail(RuntimeError::kDeviceIo, "The text could not be decoded (code page " + std::to_string(codePage) + ")");
         // Windows reads a byte over 0x7F as ASCII by dropping its top bit ("\xE9" as
         // "i"); it is no ASCII character, so it reads as U+FFFD, as on Linux.
@@ -268,7 +292,7 @@ struct Charset::State {
         const auto* wide = reinterpret_cast<LPCWCH>(text.data());
         const UINT cp = static_cast<UINT>(codePage);
         // "?" for what the set cannot hold, as everywhere else.
-        const char* question = codePage == 54936 ? nullptr : "?";  // GB18030 holds everything
+        const char* question = codePage == 54936 ? nullptr : "?"; // GB18030 holds everything
         // Never a look-alike ("é" as "e"): a character the set lacks is "?".
         const DWORD flags = codePage == 54936 ? 0 : WC_NO_BEST_FIT_CHARS;
         const int need = WideCharToMultiByte(cp, flags, wide, n, nullptr, 0, question, nullptr);
@@ -279,7 +303,7 @@ struct Charset::State {
     }
 };
 
-Charset::Charset(const std::u16string& name) : state_(std::make_unique<State>(name)) {}
+Charset::Charset(const std::u16string& name) : state_(std::make_unique<State>(name)) { }
 
 Charset::~Charset() = default;
 

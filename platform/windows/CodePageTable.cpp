@@ -1,5 +1,5 @@
-#include "../CodePage.h"
 #include "../CodePageTable.h"
+#include "../CodePage.h"
 #include "../Surrogates.h"
 
 #include <windows.h>
@@ -23,7 +23,8 @@ std::uint16_t encodeOne(UINT codePage, char16_t unit)
     if (n == 1)
         return static_cast<unsigned char>(bytes[0]);
     if (n == 2)
-        return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 | static_cast<unsigned char>(bytes[1]));
+        return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8
+                                          | static_cast<unsigned char>(bytes[1]));
     return '?';
 }
 

@@ -13,7 +13,7 @@ namespace {
 
 struct Handle {
     HANDLE h;
-    explicit Handle(HANDLE handle) : h(handle) {}
+    explicit Handle(HANDLE handle) : h(handle) { }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle()
@@ -52,36 +52,25 @@ bool nameTooLong(const fs::path& path)
         error = ERROR_FILENAME_EXCED_RANGE;
     int number = RuntimeError::kPathFileAccess;
     switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        number = RuntimeError::kFileNotFound;
-        break;
+    case ERROR_FILE_NOT_FOUND: number = RuntimeError::kFileNotFound; break;
     case ERROR_PATH_NOT_FOUND:
         number = partOfPathIsAFile(path) ? RuntimeError::kPathNotFound : RuntimeError::kFileNotFound;
         break;
-    case ERROR_DIRECTORY:
-        number = RuntimeError::kPathNotFound;
-        break;
+    case ERROR_DIRECTORY: number = RuntimeError::kPathNotFound; break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-        number = RuntimeError::kPermissionDenied;
-        break;
+    case ERROR_WRITE_PROTECT: number = RuntimeError::kPermissionDenied; break;
     case ERROR_INVALID_NAME:
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_PARAMETER:
-        number = RuntimeError::kBadFileName;
-        break;
+    case ERROR_INVALID_PARAMETER: number = RuntimeError::kBadFileName; break;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
     case ERROR_CRC:
     case ERROR_READ_FAULT:
-    case ERROR_WRITE_FAULT:
-        number = RuntimeError::kDeviceIo;
-        break;
-    default:
-        break;
+    case ERROR_WRITE_FAULT: number = RuntimeError::kDeviceIo; break;
+    default: break;
     }
     throw RuntimeError(number, RuntimeError::standardDescription(number) + " (" + systemMessage(error) + ")");
 }
@@ -110,8 +99,8 @@ std::string readWholeFile(const fs::path& path)
     // Reading a pipe or a device could wait for ever; nothing is opened for them.
     if (inDeviceNamespace(path))
         throw RuntimeError(RuntimeError::kPathFileAccess, "Path/File access error (not a regular file)");
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.h == INVALID_HANDLE_VALUE)
         fail(GetLastError(), path);
     // Reserved device names (NUL, CON, ...) open without being files on a disk.
@@ -136,8 +125,8 @@ std::string readWholeFile(const fs::path& path)
 void writeWholeFile(const fs::path& path, std::string_view bytes)
 {
     refuseNonFile(path);
-    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
     if (file.h == INVALID_HANDLE_VALUE)
         fail(GetLastError(), path);
     const char* data = bytes.data();

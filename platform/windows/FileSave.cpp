@@ -49,7 +49,7 @@ int toErrno(DWORD error)
 
 class Handle {
 public:
-    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) noexcept : h_(h) {}
+    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) noexcept : h_(h) { }
     ~Handle() { close(); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;

@@ -20,7 +20,7 @@ std::wstring modulePath()
 } // namespace
 
 // On Windows the edition comes from the executable's own file name, not argv[0].
-void recordStartName(std::string_view) {}
+void recordStartName(std::string_view) { }
 
 std::u16string startName()
 {
@@ -28,9 +28,6 @@ std::u16string startName()
     return exe.stem().u16string();
 }
 
-std::filesystem::path programFolder()
-{
-    return std::filesystem::path(modulePath()).parent_path();
-}
+std::filesystem::path programFolder() { return std::filesystem::path(modulePath()).parent_path(); }
 
 } // namespace talvo::platform

@@ -16,8 +16,9 @@ std::string systemMessage(unsigned long error)
     if (n > 0 && text != nullptr)
         message.assign(reinterpret_cast<const char16_t*>(text), n);
     LocalFree(text);
-    while (!message.empty() && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' '
-                                || message.back() == u'.' || message.back() == u'\u3002'))
+    while (!message.empty()
+           && (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ' || message.back() == u'.'
+               || message.back() == u'\u3002'))
         message.pop_back();
     if (message.empty())
         return "system error " + std::to_string(error);

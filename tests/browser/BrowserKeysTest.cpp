@@ -34,12 +34,12 @@ TEST(BrowserKeys, Table)
 
 TEST(BrowserKeys, TypingAndEditingKeysStayWithThePage)
 {
-    EXPECT_EQ(actionForKey(plain(Key::A_R)), BrowserAction::None);   // typing "r"
+    EXPECT_EQ(actionForKey(plain(Key::A_R)), BrowserAction::None); // typing "r"
     EXPECT_EQ(actionForKey(plain(Key::A_F, true)), BrowserAction::None);
     EXPECT_EQ(actionForKey(plain(Key::Plus, true)), BrowserAction::None);
     EXPECT_EQ(actionForKey(plain(Key::Zero)), BrowserAction::None);
-    EXPECT_EQ(actionForKey(plain(Key::Left)), BrowserAction::None);  // caret movement
-    EXPECT_EQ(actionForKey(ctrl(Key::Left)), BrowserAction::None);   // word movement
+    EXPECT_EQ(actionForKey(plain(Key::Left)), BrowserAction::None); // caret movement
+    EXPECT_EQ(actionForKey(ctrl(Key::Left)), BrowserAction::None);  // word movement
     EXPECT_EQ(actionForKey(KeyPress{Key::Left, false, true, true}), BrowserAction::None);
     EXPECT_EQ(actionForKey(ctrl(Key::A_P, true)), BrowserAction::None);
     EXPECT_EQ(actionForKey(plain(Key::Other)), BrowserAction::None);

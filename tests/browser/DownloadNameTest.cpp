@@ -13,14 +13,14 @@ TEST(DownloadName, ExtendedValues)
     EXPECT_EQ(decodeExtendedValue(u"iso-8859-1'en'%A3%20rates.txt"), u"£ rates.txt");
     EXPECT_EQ(decodeExtendedValue(u"UTF-8''plain.txt"), u"plain.txt");
     EXPECT_EQ(decodeExtendedValue(u"UTF-8''%EF%BF%BD.txt"), u"\uFFFD.txt"); // a real U+FFFD
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%E5%AE.csv"));    // cut sequence
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%FF.csv"));       // not UTF-8
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%4.csv"));        // bad escape
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%4"));            // escape cut at the end
-    EXPECT_FALSE(decodeExtendedValue(u"GBK''%BF%CD.csv"));      // charset we do not read
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8'%E5.csv"));        // one quote only
-    EXPECT_FALSE(decodeExtendedValue(u"客户.csv"));              // no extended form at all
-    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''客户.csv"));       // raw non-ASCII is not allowed
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%E5%AE.csv"));                // cut sequence
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%FF.csv"));                   // not UTF-8
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%4.csv"));                    // bad escape
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''%4"));                        // escape cut at the end
+    EXPECT_FALSE(decodeExtendedValue(u"GBK''%BF%CD.csv"));                  // charset we do not read
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8'%E5.csv"));                    // one quote only
+    EXPECT_FALSE(decodeExtendedValue(u"客户.csv"));                         // no extended form at all
+    EXPECT_FALSE(decodeExtendedValue(u"UTF-8''客户.csv"));                  // raw non-ASCII is not allowed
 }
 
 TEST(DownloadName, DecodesWhatTheEngineLeftEscaped)
@@ -44,7 +44,7 @@ TEST(DownloadName, MakesNamesSafe)
         {u"..\\..\\Windows\\evil.dll", u"_.._Windows_evil.dll"},
         {u"C:\\temp\\x.txt", u"C__temp_x.txt"},
         {u"a\tb\nc\x7F.txt", u"a_b_c_.txt"},
-        {u"report\u202Etxt.exe", u"report_txt.exe"},       // right-to-left override
+        {u"report\u202Etxt.exe", u"report_txt.exe"}, // right-to-left override
         {u"what?<name>|*\".txt", u"what__name____.txt"},
         {u".hidden", u"hidden"},
         {u"trailing. . ", u"trailing"},

@@ -22,9 +22,9 @@ TEST(LoadFailure, KindsOfMainFrameFailures)
         {FailureDomain::Connection, -101, FailureKind::Reset},
         {FailureDomain::Http, -324, FailureKind::Reset}, // empty response
         {FailureDomain::Connection, -106, FailureKind::Offline},
-        {FailureDomain::Certificate, -202, FailureKind::Insecure}, // authority invalid
-        {FailureDomain::Certificate, -200, FailureKind::Insecure}, // name mismatch
-        {FailureDomain::Certificate, -201, FailureKind::Insecure}, // expired
+        {FailureDomain::Certificate, -202, FailureKind::Insecure},  // authority invalid
+        {FailureDomain::Certificate, -200, FailureKind::Insecure},  // name mismatch
+        {FailureDomain::Certificate, -201, FailureKind::Insecure},  // expired
         {FailureDomain::Certificate, -9999, FailureKind::Insecure}, // unknown, by domain
         {FailureDomain::Connection, -107, FailureKind::TlsFailed},
         {FailureDomain::Connection, -130, FailureKind::ProxyFailed},
@@ -51,8 +51,8 @@ TEST(LoadFailure, WordsNameTheHostAndSayWhetherRetryingHelps)
     EXPECT_EQ(insecure.advice.find(u"重试"), std::u16string::npos); // no retry offered for it
     EXPECT_FALSE(retryMayHelp(FailureKind::Insecure));
 
-    for (FailureKind kind : {FailureKind::Refused, FailureKind::HostUnknown, FailureKind::TimedOut,
-                             FailureKind::Reset, FailureKind::TlsFailed, FailureKind::Other}) {
+    for (FailureKind kind : {FailureKind::Refused, FailureKind::HostUnknown, FailureKind::TimedOut, FailureKind::Reset,
+                             FailureKind::TlsFailed, FailureKind::Other}) {
         const FailureWords words = describeFailure(kind, u"127.0.0.1");
         EXPECT_NE(words.headline.find(u"127.0.0.1"), std::u16string::npos) << int(kind);
         EXPECT_NE(words.advice.find(u"重试"), std::u16string::npos) << int(kind);

@@ -19,13 +19,13 @@ TEST(SameSite, NewWindowRoutes)
 {
     const Row rows[] = {
         {u"http://127.0.0.1:8080/ui/customer.jsp?id=7", NewWindowRoute::OwnWindow},
-        {u"HTTP://127.0.0.1:8080/print", NewWindowRoute::OwnWindow},            // scheme case
-        {u"http://user:pw@127.0.0.1:8080/x", NewWindowRoute::OwnWindow},          // user info
-        {u"  http://127.0.0.1:8080  ", NewWindowRoute::OwnWindow},                // blanks around
-        {u"", NewWindowRoute::OwnWindow},                                         // window.open("")
+        {u"HTTP://127.0.0.1:8080/print", NewWindowRoute::OwnWindow},     // scheme case
+        {u"http://user:pw@127.0.0.1:8080/x", NewWindowRoute::OwnWindow}, // user info
+        {u"  http://127.0.0.1:8080  ", NewWindowRoute::OwnWindow},       // blanks around
+        {u"", NewWindowRoute::OwnWindow},                                // window.open("")
         {u"about:blank", NewWindowRoute::OwnWindow},
         {u"ABOUT:BLANK#print", NewWindowRoute::OwnWindow},
-        {u"blob:http://127.0.0.1:8080/6c1e-44", NewWindowRoute::OwnWindow},      // generated view
+        {u"blob:http://127.0.0.1:8080/6c1e-44", NewWindowRoute::OwnWindow},       // generated view
         {u"http://127.0.0.1:8081/x", NewWindowRoute::SystemBrowser},              // other port
         {u"http://127.0.0.1/x", NewWindowRoute::SystemBrowser},                   // default port 80
         {u"https://127.0.0.1:8080/x", NewWindowRoute::SystemBrowser},             // other scheme
@@ -40,7 +40,7 @@ TEST(SameSite, NewWindowRoutes)
         {u"javascript:alert(1)", NewWindowRoute::Refuse},
         {u"data:text/html,<b>x</b>", NewWindowRoute::Refuse},
         {u"/relative/path", NewWindowRoute::Refuse},
-        {u"http://127.0.0.1:99999/x", NewWindowRoute::Refuse},                    // bad port
+        {u"http://127.0.0.1:99999/x", NewWindowRoute::Refuse}, // bad port
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.target.begin(), row.target.end()));

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class Base64SpecialFiles : public talvo::testfiles::Base64Files {};
+class Base64SpecialFiles : public talvo::testfiles::Base64Files { };
 
 #ifdef _WIN32
 constexpr char16_t kNullDevice[] = u"NUL";

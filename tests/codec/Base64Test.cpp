@@ -48,8 +48,13 @@ std::string randomBytes(std::size_t n, unsigned seed)
 TEST(Base64, Rfc4648VectorsBothWays)
 {
     const std::vector<std::pair<std::string, std::string>> vectors = {
-        {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
     };
     Base64 codec;
     for (const auto& [plain, encoded] : vectors) {
@@ -99,7 +104,7 @@ TEST(Base64, LongTextsDecodeByTheSameRules)
     // Megabytes of text follow the rules of the short ones. (Whole results are
     // compared with == so a failure does not print megabytes.)
     Base64 codec;
-    const std::string bytes = randomBytes(6000001, 11);  // ends in a padded group
+    const std::string bytes = randomBytes(6000001, 11); // ends in a padded group
     const std::u16string encoded = codec.EncodeBase64Byte(bytes);
     ASSERT_TRUE(codec.DecodeBase64Byte(encoded) == bytes);
 
@@ -114,13 +119,13 @@ TEST(Base64, LongTextsDecodeByTheSameRules)
         << "a last group of one character adds nothing";
 
     std::u16string late = lines;
-    late[late.size() - 5] = u'\n';  // a lone line feed near the end
+    late[late.size() - 5] = u'\n'; // a lone line feed near the end
     EXPECT_EQ(codec.DecodeBase64Byte(late), "");
     std::u16string bad = encoded;
     bad[bad.size() / 2] = u'*';
     EXPECT_EQ(codec.DecodeBase64Byte(bad), "");
     bad = lines;
-    bad[100] = u'*';  // a bad character with CR LF pairs after it
+    bad[100] = u'*'; // a bad character with CR LF pairs after it
     EXPECT_EQ(codec.DecodeBase64Byte(bad), "");
 }
 

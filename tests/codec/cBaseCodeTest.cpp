@@ -105,7 +105,9 @@ TEST(cBaseCode, URLDecode)
         {"non-hex gives U+0000 and consumes three", u"%zzA", std::u16string(u"\0A", 2)},
         {"% at the very end", u"ab%", std::u16string(u"ab\0", 3)},
         {"one digit at the end", u"ab%4", u"ab\x04"},
-        {"one digit then a letter", u"%4zA", u"\x04" u"A"},
+        {"one digit then a letter", u"%4zA",
+         u"\x04"
+         u"A"},
         {"lead escape at the very end", u"ab%D6", u"ab?"},
         {"lead escape before plain text keeps the text", u"%D6abc", u"?abc"},
         {"lead escape with a short trail escape", u"%D6%4", u"?\x04"},

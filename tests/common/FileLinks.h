@@ -34,7 +34,7 @@ inline FileIdentity identityOf(const std::filesystem::path& path)
     EXPECT_TRUE(known) << path;
     return {(std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, info.nNumberOfLinks};
 #else
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_nlink)};
 #endif
@@ -78,10 +78,10 @@ inline std::string makeSymlink(const std::filesystem::path& target, const std::f
 } // namespace talvo::testfiles
 
 // Makes a symbolic link or skips the rest of the test with the reason.
-#define TALVO_SYMLINK_OR_SKIP(target, link)                                                                          \
-    do {                                                                                                             \
-        TALVO_SKIP_WHERE_WINE_DIFFERS(::talvo::tests::kWineMakesNoSymbolicLinks);                                    \
-        const std::string why = ::talvo::testfiles::makeSymlink((target), (link));                                   \
-        if (!why.empty())                                                                                            \
-            GTEST_SKIP() << "no symbolic link " << (link) << ": " << why;                                            \
+#define TALVO_SYMLINK_OR_SKIP(target, link)                                                                            \
+    do {                                                                                                               \
+        TALVO_SKIP_WHERE_WINE_DIFFERS(::talvo::tests::kWineMakesNoSymbolicLinks);                                      \
+        const std::string why = ::talvo::testfiles::makeSymlink((target), (link));                                     \
+        if (!why.empty())                                                                                              \
+            GTEST_SKIP() << "no symbolic link " << (link) << ": " << why;                                              \
     } while (false)

@@ -40,12 +40,12 @@ public:
     using Handler = std::function<void(Connection&)>;
 
     explicit LoopbackServer(Handler handler);
-    ~LoopbackServer();  // drops held connections and waits for every handler
+    ~LoopbackServer(); // drops held connections and waits for every handler
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     int port() const { return port_; }
-    std::u16string host() const;  // "127.0.0.1:PORT"
+    std::u16string host() const; // "127.0.0.1:PORT"
     std::u16string url(const std::string& target) const;
 
     // Request lines so far ("GET /target"), in the order they came.

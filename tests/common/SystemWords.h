@@ -20,10 +20,10 @@ struct SystemError {
     int posix;
     unsigned long windows;
 };
-inline constexpr SystemError kNoSuchFile{ENOENT, 2};      // ERROR_FILE_NOT_FOUND
-inline constexpr SystemError kNoSuchFolder{ENOENT, 3};    // ERROR_PATH_NOT_FOUND
-inline constexpr SystemError kNotAFolder{ENOTDIR, 3};     // ERROR_PATH_NOT_FOUND
-inline constexpr SystemError kNameTooLong{ENAMETOOLONG, 206};  // ERROR_FILENAME_EXCED_RANGE
+inline constexpr SystemError kNoSuchFile{ENOENT, 2};          // ERROR_FILE_NOT_FOUND
+inline constexpr SystemError kNoSuchFolder{ENOENT, 3};        // ERROR_PATH_NOT_FOUND
+inline constexpr SystemError kNotAFolder{ENOTDIR, 3};         // ERROR_PATH_NOT_FOUND
+inline constexpr SystemError kNameTooLong{ENAMETOOLONG, 206}; // ERROR_FILENAME_EXCED_RANGE
 
 // The system's own words for an error: strerror's on POSIX systems, FormatMessageW's on
 // Windows (in the user's language, so Chinese on a Chinese system).
@@ -45,13 +45,12 @@ inline std::u16string systemWords(SystemError error)
 // Whether a failure's description is the numbered error's standard words followed by
 // the system's words for the error in brackets, whole on POSIX systems; on Windows
 // the system's message may lose its closing punctuation and line end.
-inline ::testing::AssertionResult describesSystemError(const std::u16string& description, int number,
-                                                       SystemError error)
+inline ::testing::AssertionResult describesSystemError(const std::u16string& description, int number, SystemError error)
 {
     const std::u16string head = platform::fromUtf8(RuntimeError::standardDescription(number)) + u" (";
     const std::u16string words = systemWords(error);
     const bool framed = description.size() > head.size() + 1 && description.starts_with(head)
-                        && description.back() == u')';
+        && description.back() == u')';
     const std::u16string inner = framed ? description.substr(head.size(), description.size() - head.size() - 1)
                                         : std::u16string();
 #ifdef _WIN32

@@ -12,8 +12,8 @@
 
 namespace talvo::tests {
 
-// Charset.Gb18030HoldsEveryCharacter, FsoTest.Gb18030HoldsEveryCharacterAndSkipsItsMark: Wine 8 has no code page 54936 (GB18030); its
-// WideCharToMultiByte / MultiByteToWideChar fail for it. Windows has it built in.
+// Charset.Gb18030HoldsEveryCharacter, FsoTest.Gb18030HoldsEveryCharacterAndSkipsItsMark: Wine 8 has no code page 54936
+// (GB18030); its WideCharToMultiByte / MultiByteToWideChar fail for it. Windows has it built in.
 inline constexpr const char* kWineHasNoGb18030 = "Wine 8 has no code page 54936 (GB18030)";
 
 // TextStreamSaveTest.LinksAreWrittenThroughAndStayLinks, FsoTest.SaveThroughALink: Wine 8's
@@ -45,6 +45,6 @@ inline bool runningUnderWine()
 
 } // namespace talvo::tests
 
-#define TALVO_SKIP_WHERE_WINE_DIFFERS(difference)                                                                    \
-    if (::talvo::tests::runningUnderWine())                                                                          \
+#define TALVO_SKIP_WHERE_WINE_DIFFERS(difference)                                                                      \
+    if (::talvo::tests::runningUnderWine())                                                                            \
     GTEST_SKIP() << "Wine differs from Windows here: " << (difference)

@@ -40,8 +40,8 @@ bool hasProperty(Window window, Atom property)
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    const int ok = XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type,
-                                      &format, &count, &after, &data);
+    const int ok = XGetWindowProperty(display, window, property, 0, 1, False, AnyPropertyType, &type, &format, &count,
+                                      &after, &data);
     if (data)
         XFree(data);
     return ok == Success && type != None;
@@ -95,8 +95,7 @@ void answerRequest(const XSelectionRequestEvent& request)
     const Atom property = request.property != None ? request.property : request.target;
     if (request.selection == atoms.selection && request.target == atoms.uriList) {
         XChangeProperty(display, request.requestor, property, atoms.uriList, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(payload.data()),
-                        static_cast<int>(payload.size()));
+                        reinterpret_cast<const unsigned char*>(payload.data()), static_cast<int>(payload.size()));
         reply.xselection.property = property;
         ++requests;
     } else if (request.selection == atoms.selection && request.target == atoms.targets) {
@@ -110,7 +109,7 @@ void answerRequest(const XSelectionRequestEvent& request)
 }
 
 // Handles what arrives until `done` holds or the time is up; true when `done` held.
-template <typename Done>
+template<typename Done>
 bool pump(Done done, int milliseconds)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -161,10 +160,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "xdnd: cannot open the display\n");
         return 1;
     }
-    atoms = {XInternAtom(display, "XdndAware", False),    XInternAtom(display, "XdndSelection", False),
-             XInternAtom(display, "XdndEnter", False),    XInternAtom(display, "XdndPosition", False),
-             XInternAtom(display, "XdndStatus", False),   XInternAtom(display, "XdndLeave", False),
-             XInternAtom(display, "XdndDrop", False),     XInternAtom(display, "XdndFinished", False),
+    atoms = {XInternAtom(display, "XdndAware", False),      XInternAtom(display, "XdndSelection", False),
+             XInternAtom(display, "XdndEnter", False),      XInternAtom(display, "XdndPosition", False),
+             XInternAtom(display, "XdndStatus", False),     XInternAtom(display, "XdndLeave", False),
+             XInternAtom(display, "XdndDrop", False),       XInternAtom(display, "XdndFinished", False),
              XInternAtom(display, "XdndActionCopy", False), XInternAtom(display, "text/uri-list", False),
              XInternAtom(display, "TARGETS", False)};
 

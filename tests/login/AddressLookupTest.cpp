@@ -138,7 +138,7 @@ struct MarkerCase {
     const char* why;
 };
 
-class AddressMarker : public testing::TestWithParam<MarkerCase> {};
+class AddressMarker : public testing::TestWithParam<MarkerCase> { };
 
 TEST_P(AddressMarker, Rules)
 {
@@ -155,27 +155,26 @@ TEST_P(AddressMarker, Rules)
 
 INSTANTIATE_TEST_SUITE_P(
     Responses, AddressMarker,
-    testing::Values(
-        MarkerCase{u"mireth_url:crm.example.test/app/v2", u"crm.example.test/app/v2", "host and path"},
-        MarkerCase{u"mireth_url:null", u"", "the server has no address"},
-        MarkerCase{u"mireth_url:a", u"a", "one letter, 12 characters in all"},
-        MarkerCase{u"mireth_url:", u"", "the marker alone"},
-        MarkerCase{u"<html>500 Internal Error</html>", u"", "an error page without the marker"},
-        MarkerCase{u"abcdef", u"", "six characters, no marker"},
-        MarkerCase{u"", u"", "nothing"},
-        MarkerCase{u"mireth_url:mireth_url:h.test", u"h.test", "every marker is cut"},
-        MarkerCase{u"h.testmireth_url:/p", u"h.test/p", "wherever it stands"},
-        MarkerCase{u"MIRETH_URL:h.test", u"", "the marker is case-sensitive"},
-        MarkerCase{u"mireth_url:NULL", u"NULL", "only lower-case null means none"},
-        MarkerCase{u"mireth_url:nulls", u"nulls", "null must be exact"},
-        // Line ends and blanks around the address are never part of it.
-        MarkerCase{u"mireth_url:h.test/app\n", u"h.test/app", "a line end"},
-        MarkerCase{u"mireth_url:h.test/app\r\n", u"h.test/app", "a Windows line end"},
-        MarkerCase{u" \t\f mireth_url:\r\n h.test:8081/app \t\r\n\n", u"h.test:8081/app", "blanks at both ends"},
-        MarkerCase{u"mireth_url:h.test/a b\tc", u"", "blanks inside make it no address"},
-        MarkerCase{u"mireth_url:\u3000h.test\v", u"", "other blanks are not trimmed, and no address"},
-        MarkerCase{u"mireth_url: \r\n", u"", "the marker and blanks alone"},
-        MarkerCase{u"mireth_url:null\r\n", u"", "null with a line end is still none"}));
+    testing::Values(MarkerCase{u"mireth_url:crm.example.test/app/v2", u"crm.example.test/app/v2", "host and path"},
+                    MarkerCase{u"mireth_url:null", u"", "the server has no address"},
+                    MarkerCase{u"mireth_url:a", u"a", "one letter, 12 characters in all"},
+                    MarkerCase{u"mireth_url:", u"", "the marker alone"},
+                    MarkerCase{u"<html>500 Internal Error</html>", u"", "an error page without the marker"},
+                    MarkerCase{u"abcdef", u"", "six characters, no marker"}, MarkerCase{u"", u"", "nothing"},
+                    MarkerCase{u"mireth_url:mireth_url:h.test", u"h.test", "every marker is cut"},
+                    MarkerCase{u"h.testmireth_url:/p", u"h.test/p", "wherever it stands"},
+                    MarkerCase{u"MIRETH_URL:h.test", u"", "the marker is case-sensitive"},
+                    MarkerCase{u"mireth_url:NULL", u"NULL", "only lower-case null means none"},
+                    MarkerCase{u"mireth_url:nulls", u"nulls", "null must be exact"},
+                    // Line ends and blanks around the address are never part of it.
+                    MarkerCase{u"mireth_url:h.test/app\n", u"h.test/app", "a line end"},
+                    MarkerCase{u"mireth_url:h.test/app\r\n", u"h.test/app", "a Windows line end"},
+                    MarkerCase{u" \t\f mireth_url:\r\n h.test:8081/app \t\r\n\n", u"h.test:8081/app",
+                               "blanks at both ends"},
+                    MarkerCase{u"mireth_url:h.test/a b\tc", u"", "blanks inside make it no address"},
+                    MarkerCase{u"mireth_url:\u3000h.test\v", u"", "other blanks are not trimmed, and no address"},
+                    MarkerCase{u"mireth_url: \r\n", u"", "the marker and blanks alone"},
+                    MarkerCase{u"mireth_url:null\r\n", u"", "null with a line end is still none"}));
 
 struct AddressCase {
     std::u16string address;
@@ -183,7 +182,7 @@ struct AddressCase {
     const char* why;
 };
 
-class AddressShape : public testing::TestWithParam<AddressCase> {};
+class AddressShape : public testing::TestWithParam<AddressCase> { };
 
 TEST_P(AddressShape, OnlyHostPortAndPathCount)
 {
@@ -211,32 +210,24 @@ INSTANTIATE_TEST_SUITE_P(
         AddressCase{addressOfLength(2048), true, "2,048 characters"},
         AddressCase{addressOfLength(2049), false, "2,049 characters"},
         AddressCase{repeated(u'x', 16u << 20), false, "16 MiB of junk"},
-        AddressCase{u"h.test/a\x01b", false, "a C0 control character"},
-        AddressCase{u"h.test/a\x7f", false, "DEL"},
+        AddressCase{u"h.test/a\x01b", false, "a C0 control character"}, AddressCase{u"h.test/a\x7f", false, "DEL"},
         AddressCase{u"h.test/a\x85", false, "a C1 control character"},
-        AddressCase{std::u16string(u"h.test/a\0b", 10), false, "a NUL"},
-        AddressCase{u"h.test/a b", false, "a blank"},
+        AddressCase{std::u16string(u"h.test/a\0b", 10), false, "a NUL"}, AddressCase{u"h.test/a b", false, "a blank"},
         AddressCase{u"h.test/a\u00a0b", false, "a no-break space"},
         AddressCase{u"h.test/\u202eexe.txt", false, "a direction override"},
-        AddressCase{u"h.test/\xd800x", false, "a lone surrogate"},
-        AddressCase{u"http://h.test/app", false, "a scheme"},
+        AddressCase{u"h.test/\xd800x", false, "a lone surrogate"}, AddressCase{u"http://h.test/app", false, "a scheme"},
         AddressCase{u"javascript:alert(1)", false, "another scheme, no slashes"},
         AddressCase{u"user@h.test/app", false, "a user part"},
         AddressCase{u"h.test/app@evil.test", false, "an @ anywhere"},
         AddressCase{u"h.test\\evil.test/app", false, "a backslash"},
         AddressCase{u"h.test?x=/app", false, "a query in the host part"},
         AddressCase{u"h.test#/app", false, "a fragment in the host part"},
-        AddressCase{u"h_test/app", false, "an underscore in the host"},
-        AddressCase{u":8080/app", false, "no host"},
-        AddressCase{u"/app", false, "a path alone"},
-        AddressCase{u"h.test:/app", false, "an empty port"},
-        AddressCase{u"h.test:0/app", false, "port 0"},
-        AddressCase{u"h.test:65536/app", false, "a port over 65535"},
+        AddressCase{u"h_test/app", false, "an underscore in the host"}, AddressCase{u":8080/app", false, "no host"},
+        AddressCase{u"/app", false, "a path alone"}, AddressCase{u"h.test:/app", false, "an empty port"},
+        AddressCase{u"h.test:0/app", false, "port 0"}, AddressCase{u"h.test:65536/app", false, "a port over 65535"},
         AddressCase{u"h.test:123456", false, "six digits"},
-        AddressCase{u"h.test:80a/app", false, "a port with a letter"},
-        AddressCase{u"h.test:80:81", false, "two ports"},
-        AddressCase{u"[::1", false, "an unclosed IPv6 literal"},
-        AddressCase{u"[h.test]", false, "a bracketed name"},
+        AddressCase{u"h.test:80a/app", false, "a port with a letter"}, AddressCase{u"h.test:80:81", false, "two ports"},
+        AddressCase{u"[::1", false, "an unclosed IPv6 literal"}, AddressCase{u"[h.test]", false, "a bracketed name"},
         AddressCase{u"[::1]x", false, "junk after the IPv6 literal"}));
 
 } // namespace

@@ -10,7 +10,7 @@ struct NameCase {
     const char16_t* caption; // nullptr: no edition
 };
 
-class EditionFromName : public testing::TestWithParam<NameCase> {};
+class EditionFromName : public testing::TestWithParam<NameCase> { };
 
 TEST_P(EditionFromName, PicksTheFirstKeyInTableOrder)
 {
@@ -24,20 +24,15 @@ TEST_P(EditionFromName, PicksTheFirstKeyInTableOrder)
     EXPECT_EQ(edition->caption, std::u16string_view(c.caption));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    StartNames, EditionFromName,
-    testing::Values(NameCase{u"Talvo_QV", u"Alderan"},          // lower-cased first
-                    NameCase{u"talvo-qv", u"Alderan"},
-                    NameCase{u"mesk-and-qv", u"Alderan"},       // "qv" is tested before "mesk"
-                    NameCase{u"TALVO-MESK-NORVEL", u"Birsel"},  // "norvel" before "mesk"
-                    NameCase{u"talvo-norvel", u"Birsel"},
-                    NameCase{u"Talvo-Mesk", u"Cedrow"},
-                    NameCase{u"客户qv版", u"Alderan"},
-                    NameCase{u"ÄMESK", u"Cedrow"},
-                    NameCase{u"talvo", nullptr},
-                    NameCase{u"q-v", nullptr},
-                    NameCase{u"nor vel", nullptr},
-                    NameCase{u"", nullptr}));
+INSTANTIATE_TEST_SUITE_P(StartNames, EditionFromName,
+                         testing::Values(NameCase{u"Talvo_QV", u"Alderan"}, // lower-cased first
+                                         NameCase{u"talvo-qv", u"Alderan"},
+                                         NameCase{u"mesk-and-qv", u"Alderan"},      // "qv" is tested before "mesk"
+                                         NameCase{u"TALVO-MESK-NORVEL", u"Birsel"}, // "norvel" before "mesk"
+                                         NameCase{u"talvo-norvel", u"Birsel"}, NameCase{u"Talvo-Mesk", u"Cedrow"},
+                                         NameCase{u"客户qv版", u"Alderan"}, NameCase{u"ÄMESK", u"Cedrow"},
+                                         NameCase{u"talvo", nullptr}, NameCase{u"q-v", nullptr},
+                                         NameCase{u"nor vel", nullptr}, NameCase{u"", nullptr}));
 
 TEST(EditionTable, CheckBoxesMapToMemberAndCode)
 {

@@ -58,11 +58,11 @@ TEST(OffThread, AnExceptionReachesTheCallerAndTheLog)
     static QStringList* lines = nullptr;
     QStringList logged;
     lines = &logged;
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context,
-                                                                 const QString& message) {
-        if (type == QtWarningMsg && QLatin1String(context.category) == QLatin1String("talvo.windows"))
-            lines->push_back(message);
-    });
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (type == QtWarningMsg && QLatin1String(context.category) == QLatin1String("talvo.windows"))
+                lines->push_back(message);
+        });
     QObject receiver;
     std::optional<Outcome> outcome;
     runOffThread<int>(

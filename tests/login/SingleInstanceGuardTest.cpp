@@ -9,9 +9,9 @@
 
 #include <cerrno>
 #include <csignal>
-#include <optional>
-#include <future>
 #include <fcntl.h>
+#include <future>
+#include <optional>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -277,13 +277,13 @@ protected:
     static bool makeFolder(const QString& path, mode_t mode, uid_t owner)
     {
         return ::mkdir(native(path).constData(), 0700) == 0 && ::chmod(native(path).constData(), mode) == 0
-               && ::chown(native(path).constData(), owner, owner) == 0;
+            && ::chown(native(path).constData(), owner, owner) == 0;
     }
     static bool makeFile(const QString& path, const QByteArray& bytes, uid_t owner)
     {
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && (file.close(), true)
-               && ::chown(native(path).constData(), owner, owner) == 0;
+            && ::chown(native(path).constData(), owner, owner) == 0;
     }
     // A listening socket at path, owned by owner; its descriptor, to see who connected.
     static int makeListeningSocket(const QString& path, uid_t owner)
@@ -302,7 +302,7 @@ protected:
     }
     static uid_t ownerOf(const QString& path)
     {
-        struct stat info {};
+        struct stat info { };
         return ::lstat(native(path).constData(), &info) == 0 ? info.st_uid : uid_t(-1);
     }
 
@@ -339,11 +339,12 @@ TEST_F(SharedTempFolderTest, OnlyAPrivateFolderOfOurOwnIsUsed)
     // In the shared temp folder, every name someone else took is passed over.
     ASSERT_TRUE(makeFolder(ours(0), 0700, kStranger));
     ASSERT_TRUE(makeFolder(scratch_.filePath(QStringLiteral("elsewhere")), 0700, ::geteuid()));
-    ASSERT_EQ(::symlink(native(scratch_.filePath(QStringLiteral("elsewhere"))).constData(), native(ours(1)).constData()), 0);
+    ASSERT_EQ(
+        ::symlink(native(scratch_.filePath(QStringLiteral("elsewhere"))).constData(), native(ours(1)).constData()), 0);
     ASSERT_TRUE(makeFolder(ours(2), 0770, ::geteuid()));
     ASSERT_TRUE(makeFile(ours(3), "not a folder", ::geteuid()));
     EXPECT_EQ(perUserRuntimeFolder(), ours(4));
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::lstat(native(ours(4)).constData(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);

@@ -83,12 +83,9 @@ int otherVisibleWindows(const QWidget* login)
 const std::map<QString, QColor>& pictureColours()
 {
     static const std::map<QString, QColor> colours{
-        {QStringLiteral("btnlogin1.gif"), QColor(10, 20, 30)},
-        {QStringLiteral("btnlogin2.gif"), QColor(200, 20, 30)},
-        {QStringLiteral("2_26.gif"), QColor(10, 200, 30)},
-        {QStringLiteral("2_35.gif"), QColor(10, 20, 200)},
-        {QStringLiteral("32_51.gif"), QColor(200, 200, 30)},
-        {QStringLiteral("23_54.gif"), QColor(200, 20, 200)},
+        {QStringLiteral("btnlogin1.gif"), QColor(10, 20, 30)}, {QStringLiteral("btnlogin2.gif"), QColor(200, 20, 30)},
+        {QStringLiteral("2_26.gif"), QColor(10, 200, 30)},     {QStringLiteral("2_35.gif"), QColor(10, 20, 200)},
+        {QStringLiteral("32_51.gif"), QColor(200, 200, 30)},   {QStringLiteral("23_54.gif"), QColor(200, 20, 200)},
     };
     return colours;
 }
@@ -229,7 +226,8 @@ TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
     EXPECT_TRUE(login_->isUnloaded());
     EXPECT_FALSE(login_->isVisible());
     ASSERT_EQ(world_.urls.size(), 3u);
-    EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=qv1&rnm=")));
+    EXPECT_TRUE(
+        world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=qv1&rnm=")));
     EXPECT_EQ(world_.urls[2], u"contact:qv1") << "the contact request follows the address at once";
 
     // What the main window reads afterwards.
@@ -361,7 +359,8 @@ TEST_F(LoginWindowTest, BirselSendsTestAndCodeNine)
     EXPECT_EQ(login_->Title, u"Birsel");
     EXPECT_EQ(world_.copyrights, std::vector<QString>{QStringLiteral("9")});
     ASSERT_EQ(world_.urls.size(), 3u);
-    EXPECT_TRUE(world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=test&rnm=")));
+    EXPECT_TRUE(
+        world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=test&rnm=")));
     EXPECT_EQ(world_.urls[2], u"contact:test");
     EXPECT_EQ(world_.mainShown, 1);
     EXPECT_TRUE(login_->isUnloaded());
@@ -381,7 +380,8 @@ TEST_F(LoginWindowTest, WhileAskingTheWindowLivesButOnlyTheWayOutCounts)
     clickLoginAndWhileAsking([this, start] {
         EXPECT_EQ(login_->lookupPhase(), loginlogic::LookupPhase::LookingUp);
         EXPECT_TRUE(login_->connectingLabel()->isVisible());
-        EXPECT_EQ(static_cast<QLabel*>(login_->connectingLabel())->text(), QString::fromUtf16(u"正在连接服务器… 第 1 次尝试"));
+        EXPECT_EQ(static_cast<QLabel*>(login_->connectingLabel())->text(),
+                  QString::fromUtf16(u"正在连接服务器… 第 1 次尝试"));
         EXPECT_EQ(login_->cursor().shape(), Qt::WaitCursor);
         EXPECT_EQ(login_->cmdLogin()->cursor().shape(), Qt::WaitCursor);
         EXPECT_NE(login_->picClose()->cursor().shape(), Qt::WaitCursor) << "the way out looks clickable";
@@ -441,9 +441,10 @@ TEST_F(LoginWindowTest, InputReachingTheWindowAfterTheHandOffIsDropped)
     login_->services().showMain = [this] {
         ++world_.mainShown;
         const auto post = [this](QWidget* target, QEvent::Type type) {
-            QApplication::postEvent(target, new QMouseEvent(type, QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)),
-                                                             Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                                                             Qt::NoModifier));
+            QApplication::postEvent(
+                target,
+                new QMouseEvent(type, QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
         };
         post(login_->picClose(), QEvent::MouseButtonPress);
         post(login_->picClose(), QEvent::MouseButtonRelease);
@@ -481,7 +482,8 @@ TEST_F(LoginWindowTest, TheWindowStaysUntilTheMainWindowIsOnScreen)
 TEST_F(LoginWindowTest, ARequestThatThrowsEndsTheLookupWithoutAnAddress)
 {
     login_->services().requests = [] {
-        return loginlogic::GetRequest([](const std::u16string&) -> std::u16string { throw std::runtime_error("broken"); });
+        return loginlogic::GetRequest(
+            [](const std::u16string&) -> std::u16string { throw std::runtime_error("broken"); });
     };
     loadAndShow();
     click(login_->cmdLogin());
@@ -608,9 +610,10 @@ TEST_F(LoginWindowTest, EscapeIsTheClosePictureAndSpaceThePicture)
 
 TEST_F(LoginWindowTest, PictureControlsCarryAccessibleNames)
 {
-    const std::vector<std::pair<QWidget*, const char16_t*>> names{
-        {login_->cmdLogin(), u"登录"}, {login_->PicMin(), u"最小化"},
-        {login_->picClose(), u"关闭"}, {login_->lnkLeaveWord(), u"在线留言"}};
+    const std::vector<std::pair<QWidget*, const char16_t*>> names{{login_->cmdLogin(), u"登录"},
+                                                                  {login_->PicMin(), u"最小化"},
+                                                                  {login_->picClose(), u"关闭"},
+                                                                  {login_->lnkLeaveWord(), u"在线留言"}};
     for (const auto& [widget, name] : names) {
         QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
         ASSERT_NE(face, nullptr);
@@ -758,8 +761,9 @@ TEST_F(LoginWindowTest, PressingOnAControlNeverDragsTheWindow)
     loadAndShow();
     QWidget* w = login_.get();
     const QPoint start = w->pos();
-    for (QWidget* control : std::initializer_list<QWidget*>{login_->lnkLeaveWord(), login_->Label2(), login_->lblBottom(), login_->Frame1(),
-                             static_cast<QWidget*>(login_->chkCopyright(2)), static_cast<QWidget*>(login_->cmdLogin())}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             login_->lnkLeaveWord(), login_->Label2(), login_->lblBottom(), login_->Frame1(),
+             static_cast<QWidget*>(login_->chkCopyright(2)), static_cast<QWidget*>(login_->cmdLogin())}) {
         send(control, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
         send(control, QEvent::MouseMove, QPointF(-60, -40), Qt::NoButton, Qt::LeftButton);
         send(control, QEvent::MouseButtonRelease, QPointF(-60, -40), Qt::LeftButton, Qt::NoButton);
@@ -795,18 +799,16 @@ TEST_F(LoginWindowTest, Base64CodeModeWords)
         const char16_t* result; // nullptr: no value
     };
     const Case cases[] = {
-        {u"encode", u"abc", u"YWJj"},
-        {u"decode", u"YWJj", u"abc"},
+        {u"encode", u"abc", u"YWJj"},      {u"decode", u"YWJj", u"abc"},
         {u"encode", u"中文", u"1tDOxA=="}, // GBK D6 D0 CE C4, not UTF-8 or UTF-16
-        {u"decode", u"1tDOxA==", u"中文"},
-        {u"Encode", u"abc", nullptr},
-        {u"DECODE", u"YWJj", nullptr},
-        {u"", u"abc", nullptr},
+        {u"decode", u"1tDOxA==", u"中文"}, {u"Encode", u"abc", nullptr},
+        {u"DECODE", u"YWJj", nullptr},     {u"", u"abc", nullptr},
         {u"encode ", u"abc", nullptr},
     };
     for (const Case& c : cases) {
         const Variant v = login_->Base64Code(QString::fromUtf16(c.modo), QString::fromUtf16(c.source));
-        const std::string trace = QString::fromUtf16(c.modo).toStdString() + " " + QString::fromUtf16(c.source).toStdString();
+        const std::string trace = QString::fromUtf16(c.modo).toStdString() + " "
+            + QString::fromUtf16(c.source).toStdString();
         if (!c.result) {
             EXPECT_TRUE(v.isEmpty()) << trace;
             continue;

@@ -53,9 +53,9 @@ struct TitleCase {
 TEST(CommandBridge, WhichTitlesAskToExit)
 {
     const TitleCase cases[] = {
-        {u"VB:EXIT", true},     {u"vb:exit", true},    {u"Vb:ExIt", true},      {u"VB:VB:EXIT", true},
-        {u"VB:EXITVB:", true},  {u"VB: EXIT", false},  {u"XVB:EXIT", false},    {u"VB:EXIT ", false},
-        {u"EXIT", false},       {u"VB", false},        {u"", false},            {u"VB:EXIT OK", false},
+        {u"VB:EXIT", true},    {u"vb:exit", true},   {u"Vb:ExIt", true},   {u"VB:VB:EXIT", true},
+        {u"VB:EXITVB:", true}, {u"VB: EXIT", false}, {u"XVB:EXIT", false}, {u"VB:EXIT ", false},
+        {u"EXIT", false},      {u"VB", false},       {u"", false},         {u"VB:EXIT OK", false},
     };
     for (const auto& c : cases) {
         FakeWindow window; // Cancel every time
@@ -105,7 +105,8 @@ TEST(CommandBridge, AnAnswerThatComesLaterFinishesTheCommandThen)
         window.answers = {ok};
         bool isChat = false;
         EXPECT_EQ(onTitleChange(u"VB:EXIT", isChat, window), BridgeOutcome::Asked);
-        EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm"})) << "nothing before the answer";
+        EXPECT_EQ(window.log, (std::vector<std::u16string>{u"command=EXIT", u"confirm"}))
+            << "nothing before the answer";
         ASSERT_TRUE(window.pending);
         window.pending();
         if (ok)
@@ -140,8 +141,8 @@ TEST(CommandBridge, LoginOkSetsTheTitleTwice)
 TEST(CommandBridge, ChatFlag)
 {
     const TitleCase cases[] = {
-        {u"VB:CHAT|42", true},   {u"VB:CHAT", false},     {u"VB:MYCHAT|X", true}, {u"vb:chat|", true},
-        {u"VB:|CHAT", true},     {u"VB:CH AT|1", false},  {u"CHAT|42", false},    {u"VB:EXIT|CHAT", true},
+        {u"VB:CHAT|42", true},   {u"VB:CHAT", false},    {u"VB:MYCHAT|X", true}, {u"vb:chat|", true},
+        {u"VB:|CHAT", true},     {u"VB:CH AT|1", false}, {u"CHAT|42", false},    {u"VB:EXIT|CHAT", true},
         {u"VB:IMPPHONE", false}, {u"VB:CHAT¦42", false},
     };
     for (const auto& c : cases) {
@@ -169,8 +170,8 @@ TEST(CommandBridge, EveryCommandTitleIsResetOthersAreLeftAlone)
 {
     const TitleCase cases[] = {
         // title, reset expected
-        {u"VB:", true},        {u"VB:NOSUCHTHING", true}, {u"VB:IMPPHONE", true}, {u"vb:anything at all", true},
-        {u"Welcome", false},   {u"Zentarro", false},      {u"V B:EXIT", false},   {u" VB:EXIT", false},
+        {u"VB:", true},      {u"VB:NOSUCHTHING", true}, {u"VB:IMPPHONE", true}, {u"vb:anything at all", true},
+        {u"Welcome", false}, {u"Zentarro", false},      {u"V B:EXIT", false},   {u" VB:EXIT", false},
     };
     for (const auto& c : cases) {
         FakeWindow window;
@@ -202,12 +203,12 @@ TEST(UpperCase, KeepsLengthCharacterByCharacter)
     } cases[] = {
         {u"", u""},
         {u"abc xyz 09|:", u"ABC XYZ 09|:"},
-        {u"ß", u"ß"},                     // full mapping would give "SS"
+        {u"ß", u"ß"}, // full mapping would give "SS"
         {u"ǆ", u"Ǆ"},
-        {u"ﬀ", u"ﬀ"},                     // a ligature has no one-character upper case
+        {u"ﬀ", u"ﬀ"}, // a ligature has no one-character upper case
         {u"联系人qq", u"联系人QQ"},
-        {u"\U00010428", u"\U00010400"},   // outside the BMP, still two units
-        {u"a\xD800z", u"A\xD800Z"},       // unpaired surrogate passes through
+        {u"\U00010428", u"\U00010400"}, // outside the BMP, still two units
+        {u"a\xD800z", u"A\xD800Z"},     // unpaired surrogate passes through
         {u"\xDC00q", u"\xDC00Q"},
     };
     for (const auto& c : cases) {

@@ -66,8 +66,8 @@ TEST(GetContactInfo, SendsOneRequestToTheLookupHost)
     RandomSequence probe = processRandomSequence();
     const std::u16string expected = randomDigits(probe.next());
 
-    const std::u16string summary =
-        getContactInfo(u"qv1", u"127.0.0.1:8080", recording(calls, Variant(u"contact:Li tel:123 qq:456")));
+    const std::u16string summary = getContactInfo(u"qv1", u"127.0.0.1:8080",
+                                                  recording(calls, Variant(u"contact:Li tel:123 qq:456")));
 
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].act, u"Get");
@@ -108,7 +108,8 @@ TEST(GetContactInfo, RealRequestWithoutAHostFailsQuietly)
 
 TEST(GetContactInfo, RealRequestOverLoopback)
 {
-    talvo::test::LoopbackServer server(talvo::test::answering(200, "contact:\xe6\x9d\x8e tel:88 QQ:12345", "Content-Type: text/plain\r\n"));
+    talvo::test::LoopbackServer server(
+        talvo::test::answering(200, "contact:\xe6\x9d\x8e tel:88 QQ:12345", "Content-Type: text/plain\r\n"));
     const std::u16string host = server.host();
 
     const std::u16string summary = getContactInfo(u"test", host);

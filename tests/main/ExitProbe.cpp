@@ -33,9 +33,9 @@ int main(int argc, char** argv)
         script = "setTimeout(function(){document.title='VB:EXITOK'; for(;;){}},300);";
     else if (mode != "close")
         return 64;
-    talvo::test::LoopbackServer server(
-        talvo::test::answering(200, "<html><head><title>app</title></head><body><script>" + script + "</script></body></html>",
-                               "Content-Type: text/html; charset=utf-8\r\n"));
+    talvo::test::LoopbackServer server(talvo::test::answering(
+        200, "<html><head><title>app</title></head><body><script>" + script + "</script></body></html>",
+        "Content-Type: text/html; charset=utf-8\r\n"));
 
     FakeLogin login;
     login.title = QStringLiteral("Alderan");

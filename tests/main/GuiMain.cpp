@@ -23,10 +23,7 @@ void dropPageConsole(QtMsgType type, const QMessageLogContext& context, const QS
 }
 } // namespace
 
-talvo::browser::WarmUp& testBrowser()
-{
-    return *browserOfTests;
-}
+talvo::browser::WarmUp& testBrowser() { return *browserOfTests; }
 
 int main(int argc, char** argv)
 {

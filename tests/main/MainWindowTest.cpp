@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTest>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QHelpEvent>
+#include <QTest>
 #include <QTextDocument>
 #include <QToolTip>
 #include <QWebEngineView>
@@ -38,9 +38,12 @@ public:
         connect(window, &frmMain::shown, this, [this] { all << QStringLiteral("shown"); });
         connect(window, &frmMain::navigating, this,
                 [this](const QUrl& address) { all << QStringLiteral("navigate: ") + address.toString(); });
-        connect(window, &frmMain::statusTextChanged, this, [this](const QString& t) { all << QStringLiteral("status: ") + t; });
-        connect(window, &frmMain::pageTitleSeen, this, [this](const QString& t) { all << QStringLiteral("title: ") + t; });
-        connect(window, &frmMain::commandArrived, this, [this](const QString& c) { all << QStringLiteral("command: ") + c; });
+        connect(window, &frmMain::statusTextChanged, this,
+                [this](const QString& t) { all << QStringLiteral("status: ") + t; });
+        connect(window, &frmMain::pageTitleSeen, this,
+                [this](const QString& t) { all << QStringLiteral("title: ") + t; });
+        connect(window, &frmMain::commandArrived, this,
+                [this](const QString& c) { all << QStringLiteral("command: ") + c; });
         connect(window, &frmMain::chatFlagRaised, this, [this] { all << QStringLiteral("chat"); });
         connect(window, &frmMain::documentTitleReset, this, [this] { all << QStringLiteral("reset"); });
         connect(window, &frmMain::exitAnswered, this,
@@ -136,13 +139,12 @@ protected:
         int at = 0;
         for (const QString& title : titles) {
             at += gapMs;
-            script += QStringLiteral("setTimeout(function(){document.title=%1;},%2);")
-                          .arg(jsQuote(title))
-                          .arg(at);
+            script += QStringLiteral("setTimeout(function(){document.title=%1;},%2);").arg(jsQuote(title)).arg(at);
         }
-        browser()->setHtml(QStringLiteral("<html><head><title>start</title></head><body><script>%1</script></body></html>")
-                               .arg(script),
-                           QUrl(QStringLiteral("http://127.0.0.1:9/page.html")));
+        browser()->setHtml(
+            QStringLiteral("<html><head><title>start</title></head><body><script>%1</script></body></html>")
+                .arg(script),
+            QUrl(QStringLiteral("http://127.0.0.1:9/page.html")));
     }
 
     static QString jsQuote(const QString& text)
@@ -285,7 +287,8 @@ TEST_F(MainWindow, FirstNavigation)
     show(QStringLiteral("1"));
     const QString address = QStringLiteral("http://127.0.0.1:9/app/ui/common/login.jsp?cp=1");
     EXPECT_EQ(events.count(QStringLiteral("navigate: ") + address), 1);
-    EXPECT_TRUE(waitFor([&] { return browser()->url() == QUrl(address); })) << browser()->url().toString().toStdString();
+    EXPECT_TRUE(waitFor([&] { return browser()->url() == QUrl(address); }))
+        << browser()->url().toString().toStdString();
 }
 
 TEST_F(MainWindow, EmptyEditionCodeNavigatesToCpEquals)
@@ -307,9 +310,10 @@ TEST_F(MainWindow, SizeIsFixedButMinimisingIsAllowed)
                 window->windowHandle()->resize(attempt);
             else
                 window->resize(attempt);
-            EXPECT_TRUE(waitFor([&] { return outer() == QSize(1011, 767) && window->windowHandle()->size() == window->size(); }))
-                << attempt.width() << "x" << attempt.height() << " stayed " << outer().width() << "x"
-                << outer().height();
+            EXPECT_TRUE(waitFor([&] {
+                return outer() == QSize(1011, 767) && window->windowHandle()->size() == window->size();
+            })) << attempt.width()
+                << "x" << attempt.height() << " stayed " << outer().width() << "x" << outer().height();
             EXPECT_EQ(linkFrame()->y(), statusBar()->y() + 4);
             EXPECT_EQ(statusBar()->geometry().bottom(), window->height() - 1);
         }
@@ -348,8 +352,8 @@ TEST_F(MainWindow, LeaveMessageLink)
 TEST_F(MainWindow, PageTitlesReachTheBridge)
 {
     show();
-    runTitles({QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"), QStringLiteral("VB:CHAT|42"),
-               QStringLiteral("after")});
+    runTitles(
+        {QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"), QStringLiteral("VB:CHAT|42"), QStringLiteral("after")});
     ASSERT_TRUE(waitFor([&] { return events.count(QStringLiteral("title: after")) == 1; }));
     EXPECT_TRUE(window->isChat);
     EXPECT_EQ(events.count(QStringLiteral("title: start")), 1);
@@ -364,17 +368,20 @@ TEST_F(MainWindow, PageTitlesReachTheBridge)
 
     // In the order the page set them.
     const QStringList titles = events.titles();
-    EXPECT_EQ(titles.join(u'\n').toStdString(), QStringList({QStringLiteral("start"), QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"),
-                                   QStringLiteral("Zentarro"), QStringLiteral("VB:CHAT|42"), QStringLiteral("Zentarro"),
-                                   QStringLiteral("after")}).join(u'\n').toStdString());
+    EXPECT_EQ(titles.join(u'\n').toStdString(),
+              QStringList({QStringLiteral("start"), QStringLiteral("Welcome"), QStringLiteral("VB:CHAT"),
+                           QStringLiteral("Zentarro"), QStringLiteral("VB:CHAT|42"), QStringLiteral("Zentarro"),
+                           QStringLiteral("after")})
+                  .join(u'\n')
+                  .toStdString());
 }
 
 TEST_F(MainWindow, TitlesReachTheBridgeExactlyAsSet)
 {
     show();
     // Blanks at the ends and inside are part of the title: none of these is EXITOK.
-    runTitles({QStringLiteral(" VB:EXITOK"), QStringLiteral("next"), QStringLiteral("VB:EXITOK "), QStringLiteral("VB:IMP  PHONE"),
-               QStringLiteral("\tVB:CHAT|1"), QStringLiteral("end")});
+    runTitles({QStringLiteral(" VB:EXITOK"), QStringLiteral("next"), QStringLiteral("VB:EXITOK "),
+               QStringLiteral("VB:IMP  PHONE"), QStringLiteral("\tVB:CHAT|1"), QStringLiteral("end")});
     ASSERT_TRUE(waitFor([&] { return events.count(QStringLiteral("title: end")) == 1; }));
     // Several titles within one task of the page, blanks included, arrive once each, in order.
     browser()->page()->runJavaScript(QStringLiteral("document.title = 'VB:CHAT  |2 '; document.title = ' last  one';"));
@@ -386,13 +393,13 @@ TEST_F(MainWindow, TitlesReachTheBridgeExactlyAsSet)
     const QStringList titles = events.starting({QStringLiteral("title: "), QStringLiteral("command: ")});
     EXPECT_EQ(titles.join(u'|').toStdString(),
               QStringList({QStringLiteral("title: start"), QStringLiteral("title:  VB:EXITOK"),
-                           QStringLiteral("title: next"), QStringLiteral("title: VB:EXITOK "), QStringLiteral("command: EXITOK "),
-                           QStringLiteral("title: Zentarro"), QStringLiteral("title: VB:IMP  PHONE"),
-                           QStringLiteral("command: IMP  PHONE"), QStringLiteral("title: Zentarro"),
-                           QStringLiteral("title: \tVB:CHAT|1"), QStringLiteral("title: end"),
-                           QStringLiteral("title: VB:CHAT  |2 "), QStringLiteral("command: CHAT  |2 "),
-                           QStringLiteral("title:  last  one"), QStringLiteral("title: Zentarro"),
-                           QStringLiteral("title: settled")})
+                           QStringLiteral("title: next"), QStringLiteral("title: VB:EXITOK "),
+                           QStringLiteral("command: EXITOK "), QStringLiteral("title: Zentarro"),
+                           QStringLiteral("title: VB:IMP  PHONE"), QStringLiteral("command: IMP  PHONE"),
+                           QStringLiteral("title: Zentarro"), QStringLiteral("title: \tVB:CHAT|1"),
+                           QStringLiteral("title: end"), QStringLiteral("title: VB:CHAT  |2 "),
+                           QStringLiteral("command: CHAT  |2 "), QStringLiteral("title:  last  one"),
+                           QStringLiteral("title: Zentarro"), QStringLiteral("title: settled")})
                   .join(u'|')
                   .toStdString());
     // A chat command with its blanks kept still sets the flag.
@@ -414,7 +421,8 @@ TEST_F(MainWindow, UntitledPagesAreNoTitleChange)
 {
     show();
     // No title of its own: WebEngine reports the address, which is no change of title.
-    browser()->setHtml(QStringLiteral("<html><body>plain</body></html>"), QUrl(QStringLiteral("http://127.0.0.1:9/plain.html")));
+    browser()->setHtml(QStringLiteral("<html><body>plain</body></html>"),
+                       QUrl(QStringLiteral("http://127.0.0.1:9/plain.html")));
     ASSERT_TRUE(waitFor([&] { return browser()->url() == QUrl(QStringLiteral("http://127.0.0.1:9/plain.html")); }));
     // A page that really is titled with a piece of its address is reported, in order.
     runTitles({QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"), QStringLiteral("done")}, 100);
@@ -422,8 +430,11 @@ TEST_F(MainWindow, UntitledPagesAreNoTitleChange)
     const QStringList titles = events.titles();
     for (const QString& title : titles)
         EXPECT_FALSE(title.contains(QStringLiteral("plain.html"))) << title.toStdString();
-    EXPECT_EQ(titles.join(u'\n').toStdString(), QStringList({QStringLiteral("start"), QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"),
-                                   QStringLiteral("Zentarro"), QStringLiteral("done")}).join(u'\n').toStdString());
+    EXPECT_EQ(titles.join(u'\n').toStdString(),
+              QStringList({QStringLiteral("start"), QStringLiteral("page.html"), QStringLiteral("VB:CHAT|1"),
+                           QStringLiteral("Zentarro"), QStringLiteral("done")})
+                  .join(u'\n')
+                  .toStdString());
 }
 
 TEST_F(MainWindow, ExitAsksAndCancelKeepsEverything)
@@ -522,7 +533,8 @@ TEST_F(MainWindow, TitlesOfAnotherSiteCommandNothing)
                            QUrl(QString::fromLatin1(base)));
         const int before = events.count(QStringLiteral("title: VB:EXITOK"));
         ASSERT_TRUE(waitFor([&] {
-            return browser()->url() == QUrl(QString::fromLatin1(base)) && browser()->title() == QLatin1String("VB:EXITOK");
+            return browser()->url() == QUrl(QString::fromLatin1(base))
+                && browser()->title() == QLatin1String("VB:EXITOK");
         })) << base;
         // Handled (and left alone) by the time the window has seen it.
         ASSERT_TRUE(waitFor([&] { return events.count(QStringLiteral("title: VB:EXITOK")) > before; })) << base;
@@ -581,7 +593,8 @@ TEST_F(MainWindow, NewWindowsOfTheApplicationStayWithUs)
     const auto popups = [] {
         QList<QWidget*> found;
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && QString::fromLatin1(w->metaObject()->className()).endsWith(QLatin1String("PopupWindow")))
+            if (w->isVisible()
+                && QString::fromLatin1(w->metaObject()->className()).endsWith(QLatin1String("PopupWindow")))
                 found.append(w);
         return found;
     };

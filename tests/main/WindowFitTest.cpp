@@ -11,7 +11,7 @@ constexpr Margins kOpenbox{1, 20, 1, 1};
 bool inside(const Rect& outer, const Rect& area)
 {
     return outer.x >= area.x && outer.y >= area.y && outer.x + outer.width <= area.x + area.width
-           && outer.y + outer.height <= area.y + area.height;
+        && outer.y + outer.height <= area.y + area.height;
 }
 
 TEST(WindowFit, FullSizeIsCentredByTheFrame)

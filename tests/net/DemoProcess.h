@@ -20,7 +20,7 @@ public:
     DemoProcess& operator=(const DemoProcess&) = delete;
 
     int port() const { return port_; }
-    std::u16string host() const;  // "127.0.0.1:PORT"
+    std::u16string host() const; // "127.0.0.1:PORT"
     std::string url(const std::string& target) const;
 
     // Request lines logged so far ("GET /target"), the listening line left out.

@@ -25,10 +25,10 @@ std::string ask(xmlHttp& http, const std::u16string& url) { return u8(http.SmsXm
 
 TEST(DemoOptions, ParsesEveryOption)
 {
-    const auto parsed = demo::parseOptions({"--port", "8080", "--auto-sign-in", "--short-check-codes=3",
-                                            "--no-address", "--delay-ms", "250", "--silent", "--drip-ms=5",
-                                            "--close-mid-body", "--not-found", "--invalid-utf8", "--huge-body",
-                                            "--long-contact", "--line-ends"});
+    const auto parsed = demo::parseOptions({"--port", "8080", "--auto-sign-in", "--short-check-codes=3", "--no-address",
+                                            "--delay-ms", "250", "--silent", "--drip-ms=5", "--close-mid-body",
+                                            "--not-found", "--invalid-utf8", "--huge-body", "--long-contact",
+                                            "--line-ends"});
     ASSERT_TRUE(parsed.options) << parsed.error;
     const demo::DemoOptions& o = *parsed.options;
     EXPECT_EQ(o.port, 8080);
@@ -41,7 +41,8 @@ TEST(DemoOptions, ParsesEveryOption)
     EXPECT_TRUE(demo::parseOptions({"--help"}).options->help);
 
     const auto failing = demo::parseOptions({"--app-switch", "--tls-cert", "c.pem", "--tls-key", "k.pem",
-                                             "--login-over-tls", "--public-host", "app.corp.test", "--permission-probe"});
+                                             "--login-over-tls", "--public-host", "app.corp.test",
+                                             "--permission-probe"});
     ASSERT_TRUE(failing.options) << failing.error;
     EXPECT_TRUE(failing.options->appSwitch && failing.options->loginOverTls && failing.options->permissionProbe);
     EXPECT_EQ(failing.options->tlsCert, "c.pem");
@@ -52,9 +53,9 @@ TEST(DemoOptions, ParsesEveryOption)
 TEST(DemoOptions, RefusesBadCommandLines)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--port"}, {"--port", "65536"}, {"--port", "-1"}, {"--port", "80x"}, {"--delay-ms", "soon"},
-        {"--drip-ms", "0"}, {"--short-check-codes="}, {"--silently"}, {"extra"},
-        {"--tls-cert", "c.pem"}, {"--tls-key"}, {"--login-over-tls"}, {"--public-host"},
+        {"--port"},         {"--port", "65536"},      {"--port", "-1"},  {"--port", "80x"}, {"--delay-ms", "soon"},
+        {"--drip-ms", "0"}, {"--short-check-codes="}, {"--silently"},    {"extra"},         {"--tls-cert", "c.pem"},
+        {"--tls-key"},      {"--login-over-tls"},     {"--public-host"},
     };
     for (const auto& args : bad) {
         const auto parsed = demo::parseOptions(args);
@@ -130,8 +131,8 @@ TEST(DemoServer, LoginPageNamesTheEdition)
         const char* cp;
         const char* shown;
     };
-    const Row rows[] = {{"1", "Alderan"}, {"9", "Birsel"}, {"0", "Cedrow"}, {"7", "未知版本"}, {"", "未知版本"},
-                        {"%3Cb%3E", "未知版本"}};
+    const Row rows[] = {{"1", "Alderan"},  {"9", "Birsel"},  {"0", "Cedrow"},
+                        {"7", "未知版本"}, {"", "未知版本"}, {"%3Cb%3E", "未知版本"}};
     for (const Row& row : rows) {
         const test::Reply page = fetch(server.url(std::string("/ui/common/login.jsp?cp=") + row.cp));
         EXPECT_EQ(page.status, 200) << row.cp;
@@ -151,8 +152,8 @@ TEST(DemoServer, LoginPageNamesTheEdition)
 TEST(DemoServer, PagesAndTheirFilesAreServed)
 {
     DemoProcess server;
-    for (const char* target : {"/", "/ui/common/home.jsp?cp=1&user=demo", "/leave.html", "/ui/static/style.css",
-                               "/ui/static/titles.js"}) {
+    for (const char* target :
+         {"/", "/ui/common/home.jsp?cp=1&user=demo", "/leave.html", "/ui/static/style.css", "/ui/static/titles.js"}) {
         const test::Reply reply = fetch(server.url(target));
         EXPECT_EQ(reply.status, 200) << target;
         EXPECT_FALSE(reply.body.empty()) << target;

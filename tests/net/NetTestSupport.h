@@ -20,13 +20,12 @@ std::string u8(const std::u16string& text);
 int upcomingRnm();
 
 // Milliseconds a call took.
-template <class F>
+template<class F>
 long long timeMs(F&& call)
 {
     const auto start = std::chrono::steady_clock::now();
     call();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-        .count();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace talvo::test

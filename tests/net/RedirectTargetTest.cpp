@@ -39,8 +39,8 @@ TEST(RedirectTarget, ResolvesEveryFormOfLocation)
 
 TEST(RedirectTarget, NeverLeadsOffTheWeb)
 {
-    for (const char* location : {"file:///etc/passwd", "ftp://h/x", "javascript:alert(1)", "mailto:a@b",
-                                 "data:text/plain,x", "FILE:/x"})
+    for (const char* location :
+         {"file:///etc/passwd", "ftp://h/x", "javascript:alert(1)", "mailto:a@b", "data:text/plain,x", "FILE:/x"})
         EXPECT_FALSE(net::redirectTarget("http://h/a", location).has_value()) << location;
     EXPECT_FALSE(net::redirectTarget("ftp://h/a", "/b").has_value());
     EXPECT_FALSE(net::redirectTarget("not an address", "/b").has_value());

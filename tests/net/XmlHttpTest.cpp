@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "BackendDifferences.h"
 #include "LoopbackServer.h"
 #include "NetTestSupport.h"
 #include "net/ServerRequests.h"
 #include "net/xmlHttp.h"
 #include "platform/RuntimeError.h"
-#include "BackendDifferences.h"
 
 namespace talvo {
 namespace {
@@ -69,7 +69,7 @@ TEST(XmlHttpWire, RnmIsADecimalFrom0To9999)
             return false;
         const std::string n = line.substr(prefix.size(), line.size() - prefix.size() - 1);
         return !n.empty() && n.size() <= 4 && n.find_first_not_of("0123456789") == std::string::npos
-               && (n == "0" || n[0] != '0');
+            && (n == "0" || n[0] != '0');
     };
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(http.SmsXmlHttp(u"Get", u"http://" + server.host() + u"/soft!code.action", u"").isText());
@@ -200,9 +200,8 @@ TEST(XmlHttpResult, BodyCapHoldsForAnnouncedAndStreamedBodies)
     HttpLimits defaults;
     defaults.receive = 2s;
     Variant result(u"unset");
-    const long long ms = timeMs([&] {
-        result = xmlHttp(defaults).SmsXmlHttp(u"Get", contactAddress(huge.host(), u"qv1", u"01"), u"");
-    });
+    const long long ms = timeMs(
+        [&] { result = xmlHttp(defaults).SmsXmlHttp(u"Get", contactAddress(huge.host(), u"qv1", u"01"), u""); });
     EXPECT_TRUE(result.isEmpty());
     EXPECT_LT(ms, 5000);
 }
@@ -217,7 +216,7 @@ LoopbackServer::Handler resetting(std::string bytes)
 {
     return [bytes = std::move(bytes)](LoopbackServer::Connection& connection) {
         connection.send(bytes);
-        connection.pause(50ms);  // the bytes reach the client before the reset does
+        connection.pause(50ms); // the bytes reach the client before the reset does
         connection.reset();
     };
 }
@@ -231,8 +230,7 @@ TEST(XmlHttpResult, HowEachKindOfReplyEnds)
     };
     const Row rows[] = {
         {"closed inside the body", writing("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel"), Variant(u"null")},
-        {"closed before the last chunk",
-         writing("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"),
+        {"closed before the last chunk", writing("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n"),
          test::kClosedBeforeTheLastChunk},
         {"closed inside the headers", writing("HTTP/1.1 200 OK\r\nContent-Le"), test::kClosedInsideTheHeaders},
         {"closed after the status line", writing("HTTP/1.1 200 OK\r\n"), test::kClosedInsideTheHeaders},
@@ -255,7 +253,6 @@ TEST(XmlHttpResult, HowEachKindOfReplyEnds)
     }
 }
 
-
 // ---- redirects ----
 
 // "/hop/K...": K > 0 redirects to "/hop/K-1" (each form of Location in turn); 0 answers.
@@ -271,7 +268,8 @@ LoopbackServer::Handler hops(std::chrono::milliseconds delay = 0ms)
             return;
         }
         const std::string next = std::to_string(k - 1);
-        const std::string locations[] = {"/hop/" + next, "http://127.0.0.1:" + std::to_string(connection.serverPort()) + "/hop/" + next,
+        const std::string locations[] = {"/hop/" + next,
+                                         "http://127.0.0.1:" + std::to_string(connection.serverPort()) + "/hop/" + next,
                                          next + "?from=" + std::to_string(k)};
         connection.send(test::httpResponse(k % 2 ? 302 : 301, "moved", "Location: " + locations[k % 3] + "\r\n"));
     };
@@ -287,7 +285,7 @@ TEST(XmlHttpRedirect, FollowsUpToTenWithinTheSameBudget)
 
     // Every hop is quick on its own, but ten of them outlast the whole request's limit.
     LoopbackServer slow(hops(150ms));
-    HttpLimits limits = quickLimits();  // 2 s in all
+    HttpLimits limits = quickLimits(); // 2 s in all
     limits.receive = 300ms;
     Variant result(u"unset");
     const long long ms = timeMs([&] { result = xmlHttp(limits).SmsXmlHttp(u"Get", slow.url("/hop/20"), u""); });
@@ -312,10 +310,10 @@ TEST(XmlHttpFailure, AddressesThatCannotBeRequestedGiveNoValue)
 {
     xmlHttp http(quickLimits());
     const std::u16string addresses[] = {
-        u"http:///x",  // no host
+        u"http:///x", // no host
         u"",
         u"no scheme at all",
-        u"file:///etc/hostname",  // never anything but the web
+        u"file:///etc/hostname", // never anything but the web
         u"ftp://127.0.0.1/",
         u"http://127.0.0.1:99999/",
     };
@@ -349,12 +347,11 @@ TEST(XmlHttpFailure, SilentServerIsGivenUpAfterTheReceiveLimit)
     HttpLimits limits = quickLimits();
     limits.receive = 400ms;
     Variant result(u"unset");
-    const long long ms = timeMs([&] {
-        result = xmlHttp(limits).SmsXmlHttp(u"Get", checkCodeAddress(server.host(), u"05"), u"");
-    });
+    const long long ms = timeMs(
+        [&] { result = xmlHttp(limits).SmsXmlHttp(u"Get", checkCodeAddress(server.host(), u"05"), u""); });
     EXPECT_TRUE(result.isEmpty());
     EXPECT_GE(ms, 400);
-    EXPECT_LT(ms, 400 + 1000);  // held for two minutes otherwise
+    EXPECT_LT(ms, 400 + 1000); // held for two minutes otherwise
     EXPECT_FALSE(server.waitForRequest(startsWith("GET /soft!code.action")).empty());
 }
 
@@ -381,12 +378,11 @@ TEST(XmlHttpFailure, DrippingServerIsCutAtTheTotalLimit)
     limits.send = 200ms;
     limits.receive = 300ms;
     Variant result(u"unset");
-    const long long ms = timeMs([&] {
-        result = xmlHttp(limits).SmsXmlHttp(u"Get", contactAddress(server.host(), u"qv1", u"01"), u"");
-    });
+    const long long ms = timeMs(
+        [&] { result = xmlHttp(limits).SmsXmlHttp(u"Get", contactAddress(server.host(), u"qv1", u"01"), u""); });
     EXPECT_TRUE(result.isEmpty());
     EXPECT_GE(ms, limits.total().count() - 50);
-    EXPECT_LT(ms, limits.total().count() + 1000);  // the whole body takes about 4 s
+    EXPECT_LT(ms, limits.total().count() + 1000); // the whole body takes about 4 s
 }
 
 TEST(XmlHttpFailure, SlowButSteadyBodyIsReceivedWhole)
@@ -426,8 +422,8 @@ TEST(BytesToBstr, DecodesByCharacterSetName)
     };
     const Row rows[] = {
         {"mireth_url:a/b", u"UTF-8", u"mireth_url:a/b"},
-        {"\xEF\xBB\xBFqv1", u"UTF-8", u"qv1"},           // the byte-order mark is not text
-        {"\xE7\x8E\x8B", u"utf8", u"王"},                 // letter case and "-" do not matter
+        {"\xEF\xBB\xBFqv1", u"UTF-8", u"qv1"}, // the byte-order mark is not text
+        {"\xE7\x8E\x8B", u"utf8", u"王"},      // letter case and "-" do not matter
         {"\xC4\xE3\xBA\xC3", u"gb2312", u"你好"},
         {"\xC4\xE3\xBA\xC3", u"GBK", u"你好"},
         {"caf\xE9", u"iso-8859-1", u"café"},

@@ -36,7 +36,8 @@ TEST(CaseFold, FullFoldingOfLettersEverywhere)
 
 TEST(CaseFold, NextCodePointJoinsPairsOnly)
 {
-    const std::u16string text = u"a\U0001F600\xDC00" u"b\xD83D";
+    const std::u16string text = u"a\U0001F600\xDC00"
+                                u"b\xD83D";
     std::size_t i = 0;
     EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), U'a');
     EXPECT_EQ(nextCodePoint(text.data(), i, text.size()), U'\U0001F600');
@@ -56,17 +57,17 @@ TEST(CaseFold, SimpleMappingsAreOneCodePointToOne)
         {U'a', U'A', U'a'},
         {U'Z', U'Z', U'z'},
         {U'1', U'1', U'1'},
-        {U'\u00DF', U'\u00DF', U'\u00DF'},  // sharp s: its upper case is two letters, so none here
+        {U'\u00DF', U'\u00DF', U'\u00DF'}, // sharp s: its upper case is two letters, so none here
         {U'\u00E9', U'\u00C9', U'\u00E9'},
-        {U'\u0130', U'\u0130', U'i'},        // capital I with dot lowers to a plain i
-        {U'\u0131', U'I', U'\u0131'},        // dotless i
-        {U'\u03C2', U'\u03A3', U'\u03C2'},   // final sigma
-        {U'\u01C5', U'\u01C4', U'\u01C6'},   // title-case digraph
-        {U'\uFF41', U'\uFF21', U'\uFF41'},   // full-width a
-        {U'\u0250', U'\u2C6F', U'\u0250'},   // upper case outside its block
-        {U'\U00010428', U'\U00010400', U'\U00010428'},  // Deseret, beyond the BMP
+        {U'\u0130', U'\u0130', U'i'},                  // capital I with dot lowers to a plain i
+        {U'\u0131', U'I', U'\u0131'},                  // dotless i
+        {U'\u03C2', U'\u03A3', U'\u03C2'},             // final sigma
+        {U'\u01C5', U'\u01C4', U'\u01C6'},             // title-case digraph
+        {U'\uFF41', U'\uFF21', U'\uFF41'},             // full-width a
+        {U'\u0250', U'\u2C6F', U'\u0250'},             // upper case outside its block
+        {U'\U00010428', U'\U00010400', U'\U00010428'}, // Deseret, beyond the BMP
         {U'中', U'中', U'中'},
-        {0xD800, 0xD800, 0xD800},          // a lone surrogate stays
+        {0xD800, 0xD800, 0xD800}, // a lone surrogate stays
         {0xDC00, 0xDC00, 0xDC00},
     };
     for (const Row& row : rows) {
@@ -106,8 +107,8 @@ TEST(CaseFold, WindowsTableEqualsIcuForEveryCharacterOfItsUnicodeVersion)
 {
     UVersionInfo local;
     u_getUnicodeVersion(local);
-    ASSERT_TRUE(local[0] > kCaseFoldUnicodeVersion[0] ||
-                (local[0] == kCaseFoldUnicodeVersion[0] && local[1] >= kCaseFoldUnicodeVersion[1]))
+    ASSERT_TRUE(local[0] > kCaseFoldUnicodeVersion[0]
+                || (local[0] == kCaseFoldUnicodeVersion[0] && local[1] >= kCaseFoldUnicodeVersion[1]))
         << "the local ICU is older than the table";
     std::size_t next = 0;
     int differences = 0;

@@ -28,7 +28,9 @@ std::u16string decode(const std::u16string& name, const std::string& in)
 TEST(Charset, UnicodeSetsAndTheirMarks)
 {
     const std::u16string text = u"中a\U0001F600";
-    EXPECT_EQ(Charset(u"utf-8").encode(text), "\xE4\xB8\xAD" "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(Charset(u"utf-8").encode(text),
+              "\xE4\xB8\xAD"
+              "a\xF0\x9F\x98\x80");
     EXPECT_EQ(Charset(u"UTF-8").encode(u"x\xD800y"), "x?y") << "a lone surrogate is a character it cannot hold";
     EXPECT_EQ(Charset(u"unicode").encode(u"中a"), bytes({0x2D, 0x4E, 'a', 0}));
     EXPECT_EQ(Charset(u"utf-16le").encode(u"中a"), bytes({0x2D, 0x4E, 'a', 0}));
@@ -37,7 +39,10 @@ TEST(Charset, UnicodeSetsAndTheirMarks)
     EXPECT_EQ(Charset(u"utf-32").encode(u"a"), bytes({0xFF, 0xFE, 0, 0, 'a', 0, 0, 0}));
     EXPECT_EQ(Charset(u"utf-32be").encode(u"\U0001F600"), bytes({0, 0x01, 0xF6, 0x00}));
 
-    EXPECT_EQ(decode(u"utf-8", "\xE4\xB8\xAD" "a\xF0\x9F\x98\x80"), text);
+    EXPECT_EQ(decode(u"utf-8",
+                     "\xE4\xB8\xAD"
+                     "a\xF0\x9F\x98\x80"),
+              text);
     EXPECT_EQ(decode(u"utf-8", "a\xC3"), u"a\uFFFD") << "cut short";
     EXPECT_EQ(decode(u"utf-16le", bytes({0x2D, 0x4E, 'a', 0})), u"中a");
     EXPECT_EQ(decode(u"utf-16", bytes({0xFF, 0xFE, 'a', 0})), u"a") << "the mark chooses the order";
@@ -50,7 +55,10 @@ TEST(Charset, ChineseNamesUseTheCodePageTable)
 {
     EXPECT_EQ(Charset(u"GB2312").encode(u"中文\u20AC"), "\xD6\xD0\xCE\xC4\x80");
     EXPECT_EQ(Charset(u"gbk").encode(u"\U0001F600"), "?");
-    EXPECT_EQ(decode(u"gb2312", "\xD6\xD0" "a\x81"), u"中a?");
+    EXPECT_EQ(decode(u"gb2312",
+                     "\xD6\xD0"
+                     "a\x81"),
+              u"中a?");
     EXPECT_EQ(Charset(u"big5").encode(u"中"), "\xA4\xA4");
     EXPECT_EQ(decode(u"big5", "\xA4\xA4"), u"中");
     EXPECT_EQ(Charset(u"iso-8859-1").encode(u"\u00E9\u4E2D"), "\xE9?");

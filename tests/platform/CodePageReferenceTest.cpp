@@ -101,7 +101,7 @@ struct Differences {
 
 } // namespace
 
-class CodePageReference : public testing::TestWithParam<int> {};
+class CodePageReference : public testing::TestWithParam<int> { };
 
 TEST_P(CodePageReference, EqualsWindowsForEveryUnitByteAndPair)
 {
@@ -151,6 +151,6 @@ TEST_P(CodePageReference, EqualsWindowsForEveryUnitByteAndPair)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryAcceptedCodePage, CodePageReference,
-                         testing::Values(932, 936, 949, 950, 437, 850, 874, 1250, 1251, 1252, 1253, 1254, 1255,
-                                         1256, 1257, 1258),
+                         testing::Values(932, 936, 949, 950, 437, 850, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256,
+                                         1257, 1258),
                          [](const testing::TestParamInfo<int>& info) { return "cp" + std::to_string(info.param); });

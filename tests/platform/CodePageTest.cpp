@@ -19,8 +19,8 @@ std::string encode(int codePage, std::u16string_view text, std::uint32_t flags =
     if (need == 0)
         return "<fail>";
     std::string buffer(static_cast<std::size_t>(need) + 1, '\x5A');
-    const int written =
-        wideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), buffer.data(), need);
+    const int written = wideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), buffer.data(),
+                                            need);
     EXPECT_EQ(written, need);
     EXPECT_EQ(buffer[static_cast<std::size_t>(need)], '\x5A') << "wrote past the end";
     buffer.resize(static_cast<std::size_t>(written));
@@ -33,8 +33,8 @@ std::u16string decode(int codePage, std::string_view bytes, std::uint32_t flags 
     if (need == 0)
         return u"<fail>";
     std::u16string buffer(static_cast<std::size_t>(need) + 1, u'\x5A');
-    const int written =
-        multiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), buffer.data(), need);
+    const int written = multiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()),
+                                            buffer.data(), need);
     EXPECT_EQ(written, need);
     EXPECT_EQ(buffer[static_cast<std::size_t>(need)], u'\x5A') << "wrote past the end";
     buffer.resize(static_cast<std::size_t>(written));
@@ -46,8 +46,8 @@ std::u16string decode(int codePage, std::string_view bytes, std::uint32_t flags 
 struct EncodeRow {
     const char* why;
     std::u16string text;
-    std::string bytes;        // flags 0
-    std::string strictBytes;  // kNoBestFitChars
+    std::string bytes;       // flags 0
+    std::string strictBytes; // kNoBestFitChars
 };
 
 TEST(CodePage, Gbk936EncodesLikeWindows)
@@ -74,7 +74,10 @@ TEST(CodePage, Gbk936EncodesLikeWindows)
         {"nominal digit shapes", u"\u206F", "?", "?"},
         {"ignorable between letters keeps its place", u"a\u200Bb", "a?b", "a?b"},
         {"surrogate pair is one character", u"x\U0001F600y", "x?y", "x?y"},
-        {"lone high surrogate", u"\xD83D" u"a", "?a", "?a"},
+        {"lone high surrogate",
+         u"\xD83D"
+         u"a",
+         "?a", "?a"},
         {"lone low surrogate", u"\xDE00", "?", "?"},
         {"unassigned katakana dot", u"\u30FB", "?", "?"},
         {"private use maps to user area", u"\uE000", "\xAA\xA1", "\xAA\xA1"},
@@ -104,7 +107,10 @@ TEST(CodePage, Gbk936DecodesAndReplacesBadSequences)
         {"lead byte before a quote keeps the quote", "\xD6\"", u"?\""},
         {"DEL after a lead byte is taken with it, as Windows does", "\x81\x7F", u"?"},
         {"0xFF after a lead byte is taken with it, as Windows does", "\x81\xFF", u"?"},
-        {"lead byte before a digit keeps the digit", "\x81" "0", u"?0"},
+        {"lead byte before a digit keeps the digit",
+         "\x81"
+         "0",
+         u"?0"},
         {"lead byte before a zero byte keeps the zero", std::string("\x81\0z", 3), std::u16string(u"?\0z", 3)},
     };
     for (const auto& row : rows)
@@ -123,7 +129,10 @@ TEST(CodePage, TerminatedInputCountsTheTerminator)
     char out[8];
     std::memset(out, 'Z', sizeof out);
     ASSERT_EQ(wideCharToMultiByte(936, 0, text, -1, out, 8), 4);
-    EXPECT_EQ(std::string(out, 5), std::string("\xD6\xD0" "a\0Z", 5));
+    EXPECT_EQ(std::string(out, 5),
+              std::string("\xD6\xD0"
+                          "a\0Z",
+                          5));
 
     // A lead byte just before the terminator must not swallow it.
     const char bytes[] = "x\x81";
@@ -206,12 +215,11 @@ TEST(CodePage, OtherWindowsCodePages)
         std::string bytes;
     };
     const std::vector<Row> rows = {
-        {1252, u"€é", "\x80\xE9"},      {1250, u"Ł", "\xA3"},         {1251, u"Ж", "\xC6"},
-        {1253, u"α", "\xE1"},           {1254, u"ğ", "\xF0"},         {1255, u"א", "\xE0"},
-        {1256, u"ب", "\xC8"},           {1258, u"₫", "\xFE"},
-        {437, u"é", "\x82"},            {850, u"é", "\x82"},          {874, u"ก", "\xA1"},
-        {932, u"あ", "\x82\xA0"},       {949, u"한", "\xC7\xD1"},     {950, u"中", "\xA4\xA4"},
-        {0, u"中", "\xD6\xD0"},         {1, u"中", "\xD6\xD0"},       {3, u"中", "\xD6\xD0"},
+        {1252, u"€é", "\x80\xE9"}, {1250, u"Ł", "\xA3"},     {1251, u"Ж", "\xC6"},   {1253, u"α", "\xE1"},
+        {1254, u"ğ", "\xF0"},      {1255, u"א", "\xE0"},     {1256, u"ب", "\xC8"},   {1258, u"₫", "\xFE"},
+        {437, u"é", "\x82"},       {850, u"é", "\x82"},      {874, u"ก", "\xA1"},    {932, u"あ", "\x82\xA0"},
+        {949, u"한", "\xC7\xD1"},  {950, u"中", "\xA4\xA4"}, {0, u"中", "\xD6\xD0"}, {1, u"中", "\xD6\xD0"},
+        {3, u"中", "\xD6\xD0"},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(encode(row.codePage, row.text), row.bytes) << row.codePage;

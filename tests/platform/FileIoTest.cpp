@@ -27,7 +27,8 @@ class FileIo : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() / ("talvo-fileio-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        dir_ = fs::temp_directory_path()
+            / ("talvo-fileio-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(dir_);
     }
     void TearDown() override
@@ -39,7 +40,7 @@ protected:
     }
 
     // The number and description of the error the call throws; 0 when it throws none.
-    template <typename Call>
+    template<typename Call>
     std::pair<int, std::string> errorOf(Call call)
     {
         try {
@@ -73,7 +74,7 @@ TEST_F(FileIo, ChineseNamesReadOnlyFilesAndErrorsAsOnEveryPlatform)
     fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     platform::removeFile(readOnly);
     EXPECT_FALSE(fs::exists(readOnly));
-    platform::removeFile(readOnly);  // nothing to remove is no error
+    platform::removeFile(readOnly); // nothing to remove is no error
     platform::writeWholeFile(readOnly, "new");
     EXPECT_EQ(platform::readWholeFile(readOnly), "new");
 
@@ -108,11 +109,10 @@ TEST_F(FileIo, PipesAndDevicesAreRefusedNotWaitedOn)
     const fs::path device = "/dev/null";
 #endif
     for (const fs::path& target : {pipe, device}) {
-        auto outcome = std::async(std::launch::async, [&] {
-            return errorOf([&] { platform::writeWholeFile(target, "x"); }).first;
-        });
+        auto outcome = std::async(std::launch::async,
+                                  [&] { return errorOf([&] { platform::writeWholeFile(target, "x"); }).first; });
         if (outcome.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
-            std::ifstream(pipe, std::ios::binary).get();  // let the stuck writer end
+            std::ifstream(pipe, std::ios::binary).get(); // let the stuck writer end
             ADD_FAILURE() << "a write waited for a reader";
         }
         EXPECT_EQ(outcome.get(), RuntimeError::kPathFileAccess) << target.string();

@@ -10,8 +10,8 @@ TEST(Surrogates, RangesEndWhereTheStandardEndsThem)
         char32_t c;
         bool high, low;
     };
-    const Row rows[] = {{0xD7FF, false, false}, {0xD800, true, false},  {0xDBFF, true, false},
-                        {0xDC00, false, true},  {0xDFFF, false, true},  {0xE000, false, false},
+    const Row rows[] = {{0xD7FF, false, false}, {0xD800, true, false},   {0xDBFF, true, false},
+                        {0xDC00, false, true},  {0xDFFF, false, true},   {0xE000, false, false},
                         {0x0000, false, false}, {0x1D800, false, false}, {0x1DC00, false, false}};
     for (const Row& row : rows) {
         EXPECT_EQ(isHighSurrogate(row.c), row.high) << std::hex << static_cast<unsigned>(row.c);
@@ -37,6 +37,6 @@ TEST(Surrogates, AppendWritesOneUnitOrAPair)
     appendCodePoint(out, U'a');
     appendCodePoint(out, 0xFFFF);
     appendCodePoint(out, U'\U0001F600');
-    appendCodePoint(out, 0xDC00);  // a lone surrogate stays one unit
+    appendCodePoint(out, 0xDC00); // a lone surrogate stays one unit
     EXPECT_EQ(out, u"a\uFFFF\U0001F600\xDC00");
 }

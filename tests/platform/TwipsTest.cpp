@@ -25,8 +25,15 @@ TEST(Twips, HalvesGoAwayFromZeroAndTheValueJustBelowAHalfDoesNot)
     const struct {
         double twips;
         int pixels;
-    } rows[] = {{7.5, 1},  {-7.5, -1}, {22.5, 2}, {-22.5, -2}, {7.499999999999999, 0}, {-7.499999999999999, 0},
-                {7.500000000000001, 1}, {0.0, 0}, {-0.0, 0}};
+    } rows[] = {{7.5, 1},
+                {-7.5, -1},
+                {22.5, 2},
+                {-22.5, -2},
+                {7.499999999999999, 0},
+                {-7.499999999999999, 0},
+                {7.500000000000001, 1},
+                {0.0, 0},
+                {-0.0, 0}};
     for (const auto& row : rows)
         EXPECT_EQ(twipsToPixels(row.twips), row.pixels) << row.twips;
 }

@@ -15,7 +15,7 @@ using namespace talvo::platform;
 
 namespace {
 
-constexpr std::size_t kBlock = 4;  // the counter's step, in units
+constexpr std::size_t kBlock = 4; // the counter's step, in units
 
 // The rules, one code point at a time: a pair is one four-byte character, a lone
 // surrogate is U+FFFD.
@@ -90,7 +90,7 @@ void checkEncoding(std::u16string_view text)
     EXPECT_EQ(buffer.substr(0, expected.size()), expected);
     EXPECT_EQ(buffer.substr(expected.size()), std::string(8, '\x5A')) << "wrote past the end";
 
-    if (need > 1) {  // a buffer size of 0 asks for the size
+    if (need > 1) { // a buffer size of 0 asks for the size
         std::string shortBuffer(expected.size() + 8, '\x5A');
         EXPECT_EQ(wideCharToMultiByte(65001, 0, text.data(), length, shortBuffer.data(), need - 1), 0);
         EXPECT_EQ(shortBuffer.substr(expected.size() - 1), std::string(9, '\x5A')) << "wrote past a short buffer";
@@ -103,9 +103,9 @@ void checkEncoding(std::u16string_view text)
 
 // One of each kind of character the encoder tells apart, with the edges of each range.
 const std::vector<std::u16string> kPieces = {
-    u"a",         u"\x7F",       u"\x01",   u"\x80",     u"é",        u"\u07FF",   u"\u0800",
-    u"中",        u"\uD7FF",     u"\uE000", u"\uFFFD",   u"\uFFFF",   u"\U00010000", u"\U0001F600",
-    u"\U0010FFFF", u"\xD800",    u"\xDBFF", u"\xDC00",   u"\xDFFF",   u"\xDC00\xD800",
+    u"a",          u"\x7F",   u"\x01",   u"\x80",   u"é",      u"\u07FF",       u"\u0800",
+    u"中",         u"\uD7FF", u"\uE000", u"\uFFFD", u"\uFFFF", u"\U00010000",   u"\U0001F600",
+    u"\U0010FFFF", u"\xD800", u"\xDBFF", u"\xDC00", u"\xDFFF", u"\xDC00\xD800",
 };
 
 } // namespace
@@ -120,7 +120,7 @@ TEST(Utf8Encode, AsciiRunsOfEveryLengthAroundTheBlock)
                     text += static_cast<char16_t>(u'0' + k % 10);
                 text += after;
                 checkEncoding(text);
-                checkEncoding(text.substr(before.size()));  // the run alone, then the piece
+                checkEncoding(text.substr(before.size())); // the run alone, then the piece
             }
 }
 
@@ -128,16 +128,16 @@ TEST(Utf8Encode, EveryCharacterAtEveryPlaceAcrossTwoBlocks)
 {
     // Chinese text (the non-ASCII block path), ASCII text (the narrowing path) and both
     // mixed, with one piece put at each place from the start to past the second block.
-    const std::vector<std::u16string> backgrounds = {
-        std::u16string(4 * kBlock, u'中'), std::u16string(4 * kBlock, u'x'),
-        u"客户a营销b管理c软件d提示e信息f联系g人h电话i0123456789"};
+    const std::vector<std::u16string> backgrounds = {std::u16string(4 * kBlock, u'中'),
+                                                     std::u16string(4 * kBlock, u'x'),
+                                                     u"客户a营销b管理c软件d提示e信息f联系g人h电话i0123456789"};
     for (const std::u16string& background : backgrounds)
         for (const std::u16string& piece : kPieces)
             for (std::size_t at = 0; at <= 3 * kBlock + 1; ++at) {
                 std::u16string text = background;
                 text.insert(at, piece);
                 checkEncoding(text);
-                text.resize(at + piece.size());  // the piece at the very end
+                text.resize(at + piece.size()); // the piece at the very end
                 checkEncoding(text);
             }
 }
@@ -147,7 +147,7 @@ TEST(Utf8Encode, HalvesOfPairsSplitAcrossTheBlockEdge)
     for (std::size_t at = 0; at <= 3 * kBlock + 1; ++at) {
         std::u16string text(at, u'中');
         text += u"\xD83D";
-        checkEncoding(text);  // a high surrogate last of all
+        checkEncoding(text); // a high surrogate last of all
         checkEncoding(text + u"\xDE00" + std::u16string(kBlock, u'a'));
         checkEncoding(text + u"a" + u"\xDE00");
         checkEncoding(text + u"\xD83D\xDE00\xDE00");

@@ -1,8 +1,8 @@
 #include "support/Log.h"
 
 #include <filesystem>
-#include <memory>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -70,8 +70,8 @@ public:
             return finishedWell_;
 #ifdef _WIN32
         DWORD code = 1;
-        finishedWell_ = WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0
-                        && GetExitCodeProcess(process_, &code) && code == 0;
+        finishedWell_ = WaitForSingleObject(process_, INFINITE) == WAIT_OBJECT_0 && GetExitCodeProcess(process_, &code)
+            && code == 0;
         CloseHandle(process_);
 #else
         int status = 0;
@@ -97,7 +97,10 @@ protected:
     void SetUp() override { fs::create_directories(program / "log"); }
 
     // A log whose clock answers `now`, which the test may move.
-    Log logAt() { return Log(program, [this] { return now; }); }
+    Log logAt()
+    {
+        return Log(program, [this] { return now; });
+    }
 
     testfiles::ScratchFolder scratch;
     const fs::path program = scratch.path();
@@ -110,19 +113,20 @@ TEST_F(LogTest, EntryLineInTheAnsiCodePage)
     log.ShowMesssage(u"connected");
     // 信息 and the full-width colon in GBK.
     EXPECT_EQ(readBytes(program / "log" / "20240105.log"),
-              "2024-01-05 09:03:07 :: \xD0\xC5\xCF\xA2\xA3\xBA" "connected\r\n");
+              "2024-01-05 09:03:07 :: \xD0\xC5\xCF\xA2\xA3\xBA"
+              "connected\r\n");
 }
 
 TEST_F(LogTest, EveryEntryKind)
 {
     Log log = logAt();
-    now = at(987, 12, 31, 23, 5, 0);  // every field padded to its width
+    now = at(987, 12, 31, 23, 5, 0); // every field padded to its width
     log.ShowMesssage(u"a");
     log.ShowWarn(u"b");
     log.ShowError(u"c");
     log.ShowException(u"");
     log.ShowError(u"多行\r\n文本");
-    log.ShowWarn(u"ŧ😀");  // not in the code page
+    log.ShowWarn(u"ŧ😀"); // not in the code page
     EXPECT_EQ(platform::ansiToText(readBytes(program / "log" / "09871231.log")),
               u"0987-12-31 23:05:00 :: 信息：a\r\n"
               u"0987-12-31 23:05:00 :: 警告：b\r\n"
@@ -161,9 +165,7 @@ TEST_F(LogTest, EntryAcrossMidnightLandsInTheNewDay)
 {
     // The stamp and the file name are two readings of the clock.
     int reading = 0;
-    Log log(program, [&reading] {
-        return reading++ == 0 ? at(2024, 2, 29, 23, 59, 59) : at(2024, 3, 1, 0, 0, 0);
-    });
+    Log log(program, [&reading] { return reading++ == 0 ? at(2024, 2, 29, 23, 59, 59) : at(2024, 3, 1, 0, 0, 0); });
     log.ShowError(u"late");
     EXPECT_FALSE(fs::exists(program / "log" / "20240229.log"));
     EXPECT_EQ(platform::ansiToText(readBytes(program / "log" / "20240301.log")),
@@ -223,7 +225,7 @@ TEST_F(LogTest, DefaultLogUsesTheProgramFolder)
         files.push_back(entry.path());
     fs::remove_all(folder);
     ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].filename().string().size(), 12u);  // YYYYMMDD.log
+    EXPECT_EQ(files[0].filename().string().size(), 12u); // YYYYMMDD.log
     EXPECT_EQ(files[0].extension(), ".log");
 }
 
@@ -242,7 +244,7 @@ TEST_F(LogTest, ConcurrentProcessesNeverTearEntries)
     TALVO_SKIP_WHERE_WINE_DIFFERS(talvo::tests::kWineAppendsCanInterleave);
 
     const std::u16string content = platform::ansiToText(readBytes(program / "log" / "20240105.log"));
-    const std::u16string head = u"2024-01-05 09:03:07 :: 信息：";  // logwriter::kNow
+    const std::u16string head = u"2024-01-05 09:03:07 :: 信息："; // logwriter::kNow
     std::set<std::u16string> seen;
     std::size_t lines = 0;
     for (std::size_t start = 0; start < content.size();) {

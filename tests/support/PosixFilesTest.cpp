@@ -37,7 +37,7 @@ constexpr uid_t kNobody = 65534;
 
 struct stat statOf(const fs::path& path)
 {
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
     return st;
 }
@@ -60,7 +60,7 @@ public:
     }
 
 private:
-    struct rlimit old_ {};
+    struct rlimit old_ { };
     void (*previous_)(int) = nullptr;
 };
 
@@ -205,7 +205,7 @@ TEST_F(PosixSaveTest, LogEntryCutShortByASizeLimitIsLeftOut)
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limit {};
+        struct rlimit limit { };
         ::getrlimit(RLIMIT_FSIZE, &limit);
         limit.rlim_cur = 64;
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)

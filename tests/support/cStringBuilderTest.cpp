@@ -22,7 +22,7 @@ struct Snapshot {
 
 Snapshot snap(const cStringBuilder& b) { return {b.toString(), b.Length(), b.Capacity(), b.ChunkSize()}; }
 
-template <typename F>
+template<typename F>
 int errorNumber(F&& f)
 {
     try {
@@ -46,7 +46,7 @@ TEST(StringBuilderTest, CapacityGrowsByWholeChunks)
 {
     struct Row {
         int32_t chunk;
-        std::vector<int32_t> appends;  // lengths appended in turn
+        std::vector<int32_t> appends; // lengths appended in turn
         int32_t length;
         int32_t capacity;
     };
@@ -108,12 +108,12 @@ TEST(StringBuilderTest, CopiesAreIndependentAndMovesEmptyTheSource)
 
     cStringBuilder moved(std::move(a));
     EXPECT_EQ(snap(moved), (Snapshot{u"abc", 3, 8, 4}));
-    EXPECT_EQ(snap(a), (Snapshot{u"", 0, 0, 4}));  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(snap(a), (Snapshot{u"", 0, 0, 4})); // NOLINT(bugprone-use-after-move)
     a.Append(u"again");
     EXPECT_EQ(a.toString(), u"again");
     moved = std::move(a);
     EXPECT_EQ(moved.toString(), u"again");
-    EXPECT_EQ(a.Length(), 0);  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(a.Length(), 0); // NOLINT(bugprone-use-after-move)
 }
 
 TEST(StringBuilderTest, TheStringKeepsCapacityAndReleasesOnEmpty)
@@ -206,7 +206,7 @@ TEST(StringBuilderTest, BadIndexesRaiseAndChangeNothing)
         cStringBuilder b;
         b.ChunkSize(4);
         b.Append(u"abcdefg");
-        b.Remove(5, 2);  // leaves "fg" in the spare capacity
+        b.Remove(5, 2); // leaves "fg" in the spare capacity
         const Snapshot before = snap(b);
         EXPECT_EQ(errorNumber([&] { row.call(b); }), row.number) << row.what;
         EXPECT_EQ(snap(b), before) << row.what;
@@ -250,20 +250,20 @@ TEST(StringBuilderTest, FindFoldsCaseBeyondAscii)
         std::u16string text;
         std::u16string needle;
         int32_t start;
-        int32_t folded;  // compare 1
-        int32_t exact;   // compare 0
+        int32_t folded; // compare 1
+        int32_t exact;  // compare 0
     };
     const Row rows[] = {
         {u"Grüße aus Köln", u"KÖLN", 1, 11, 0},
         {u"Grüße aus Köln", u"GRÜSSE", 1, 1, 0},
-        {u"Straße", u"SS", 1, 5, 0},          // one character of the text, two of the needle
-        {u"STRASSE", u"ß", 1, 5, 0},          // and the other way round
-        {u"Maße", u"s", 1, 0, 0},             // never half of a folded character
-        {u"ßa", u"A", 1, 2, 0},               // positions count characters of the text
+        {u"Straße", u"SS", 1, 5, 0}, // one character of the text, two of the needle
+        {u"STRASSE", u"ß", 1, 5, 0}, // and the other way round
+        {u"Maße", u"s", 1, 0, 0},    // never half of a folded character
+        {u"ßa", u"A", 1, 2, 0},      // positions count characters of the text
         {u"ßa", u"a", 2, 2, 2},
-        {u"ΣΊΣΥΦΟΣ", u"σίσυφος", 1, 1, 0},    // final sigma folds like sigma
+        {u"ΣΊΣΥΦΟΣ", u"σίσυφος", 1, 1, 0}, // final sigma folds like sigma
         {u"ПРИВЕТ мир", u"привет", 1, 1, 0},
-        {u"x\U00010400y", u"\U00010428Y", 1, 2, 0},  // outside the BMP
+        {u"x\U00010400y", u"\U00010428Y", 1, 2, 0}, // outside the BMP
         {u"ﬁle", u"FILE", 1, 1, 0},
         {u"中文ABC中文abc", u"中文abc", 2, 6, 6},
         {u"中文ABC中文abc", u"中文abc", 1, 1, 6},
@@ -271,8 +271,7 @@ TEST(StringBuilderTest, FindFoldsCaseBeyondAscii)
     for (const Row& row : rows) {
         cStringBuilder b;
         b.Append(row.text);
-        EXPECT_EQ(b.Find(row.needle, row.start, 1), row.folded)
-            << std::string(row.needle.begin(), row.needle.end());
+        EXPECT_EQ(b.Find(row.needle, row.start, 1), row.folded) << std::string(row.needle.begin(), row.needle.end());
         EXPECT_EQ(b.Find(row.needle, row.start, 0), row.exact);
     }
 }
@@ -342,7 +341,7 @@ TEST(StringBuilderTest, FindNeverLooksIntoSpareCapacity)
     EXPECT_EQ(b.Find(u"world"), 0);
     EXPECT_EQ(b.Find(u"world", 1, 0), 0);
     EXPECT_EQ(b.Find(u"o w"), 0);
-    EXPECT_EQ(b.Find(u" "), 0);  // the blanks of growth
+    EXPECT_EQ(b.Find(u" "), 0); // the blanks of growth
     EXPECT_EQ(b.Find(u" ", 1, 0), 0);
     EXPECT_EQ(b.Find(u"lo"), 4);
 

@@ -20,15 +20,14 @@ namespace talvo {
 namespace {
 
 namespace fs = std::filesystem;
-using testfiles::readBytes;
 using testfiles::describesSystemError;
+using testfiles::readBytes;
 using testfiles::writeBytes;
 
 std::u16string text(const fs::path& path) { return path.u16string(); }
 
 class FsoTest : public testfiles::ScratchTest {
 protected:
-
     // Everything in the folder but the named files: leftovers of a save.
     std::vector<fs::path> strays(std::initializer_list<std::string> expected) const
     {
@@ -47,14 +46,16 @@ TEST_F(FsoTest, RoundTripsInEveryCharacterSet)
     struct Row {
         std::u16string coding;
         std::u16string body;
-        std::string bytes;  // what the file must hold
+        std::string bytes; // what the file must hold
     };
     const Row rows[] = {
         {u"", u"中文", "\xD6\xD0\xCE\xC4"},
         {u"gb2312", u"中文 ABC\r\n", "\xD6\xD0\xCE\xC4 ABC\r\n"},
-        {u"GB2312", u"丂€", "\x81\x40\x80"},  // the 936 table, beyond GB2312 proper
+        {u"GB2312", u"丂€", "\x81\x40\x80"}, // the 936 table, beyond GB2312 proper
         {u"gbk", u"丂€", "\x81\x40\x80"},
-        {u"utf-8", u"中a\U0001F600", "\xE4\xB8\xAD" "a\xF0\x9F\x98\x80"},
+        {u"utf-8", u"中a\U0001F600",
+         "\xE4\xB8\xAD"
+         "a\xF0\x9F\x98\x80"},
         {u"UTF-8", u"é", "\xC3\xA9"},
         {u"unicode", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
         {u"utf-16le", u"中a", std::string("\x2D\x4E\x61\x00", 4)},
@@ -85,7 +86,7 @@ TEST_F(FsoTest, UnmappableCharactersBecomeQuestionMarks)
     f.SetCoding(u"us-ascii");
     ASSERT_TRUE(f.SaveFile(text(file), u"a中b"));
     EXPECT_EQ(readBytes(file), "a?b");
-    ASSERT_TRUE(f.SaveFile(text(file), u"café ½"));  // no look-alikes either
+    ASSERT_TRUE(f.SaveFile(text(file), u"café ½")); // no look-alikes either
     EXPECT_EQ(readBytes(file), "caf? ?");
     f.SetCoding(u"");
     ASSERT_TRUE(f.SaveFile(text(file), u"a😀b"));
@@ -100,13 +101,19 @@ TEST_F(FsoTest, ByteOrderMarkOfTheCharacterSetIsSkipped)
         std::u16string expected;
     };
     const Row rows[] = {
-        {u"utf-8", "\xEF\xBB\xBF" "abc", u"abc"},
+        {u"utf-8",
+         "\xEF\xBB\xBF"
+         "abc",
+         u"abc"},
         {u"utf-8", "abc", u"abc"},
         {u"unicode", std::string("\xFF\xFE\x2D\x4E", 4), u"中"},
         {u"utf-16le", std::string("\xFF\xFE\x61\x00", 4), u"a"},
         // Only at the start, and only the set's own mark.
         {u"utf-8", "a\xEF\xBB\xBF", u"a\uFEFF"},
-        {u"gb2312", "\xEF\xBB\xBF" "a", u"锘縜"},
+        {u"gb2312",
+         "\xEF\xBB\xBF"
+         "a",
+         u"锘縜"},
     };
     for (const Row& row : rows) {
         const fs::path file = folder / "bom.txt";
@@ -157,7 +164,7 @@ TEST_F(FsoTest, UndecodableBytesAreData)
 TEST_F(FsoTest, FailedOpenKeepsTextAndReportsThePath)
 {
     const fs::path good = folder / "good.txt";
-    writeBytes(good, "\xC4\xE3\xBA\xC3");  // 你好
+    writeBytes(good, "\xC4\xE3\xBA\xC3"); // 你好
     const std::u16string missing = text(folder / "missing.txt");
 
     fso f;
@@ -170,7 +177,7 @@ TEST_F(FsoTest, FailedOpenKeepsTextAndReportsThePath)
 
     ASSERT_TRUE(f.OpenFile(text(good)));
     EXPECT_EQ(f.GetFileText(), u"你好");
-    EXPECT_EQ(f.GetErrorInfo(), prefix + notFound);  // kept
+    EXPECT_EQ(f.GetErrorInfo(), prefix + notFound); // kept
 
     // The same numbered errors as everywhere, the system's words in brackets.
     const struct {
@@ -298,7 +305,7 @@ TEST_F(FsoTest, ChineseNamesReachTheSystemAsTheyAre)
     EXPECT_EQ(readBytes(file), "\xD5\xC5\xC8\xFD");
     ASSERT_TRUE(f.OpenFile(text(file)));
     EXPECT_EQ(f.GetFileText(), u"张三");
-    ASSERT_TRUE(f.SaveFile(text(file), u"李四"));  // over the file, by its Chinese name
+    ASSERT_TRUE(f.SaveFile(text(file), u"李四")); // over the file, by its Chinese name
     ASSERT_TRUE(f.OpenFile(text(file)));
     EXPECT_EQ(f.GetFileText(), u"李四");
     std::vector<fs::path> names;
@@ -396,7 +403,7 @@ TEST(TextStreamTest, StepsRefusedOutOfOrder)
     EXPECT_EQ(description([&] { s.setPosition(7); }), "Position 7 lies outside the stream");
     EXPECT_EQ(description([&] { s.saveToFile(u"/tmp/x", 3); }), "Unknown save option 3");
     s.setPosition(0);
-    s.writeText(u"j");  // overwrites in place
+    s.writeText(u"j"); // overwrites in place
     s.setPosition(0);
     EXPECT_EQ(s.readText(), u"jéllo");
     s.setPosition(0);
@@ -413,8 +420,7 @@ TEST(TextStreamTest, StepsRefusedOutOfOrder)
     const testfiles::ScratchFolder scratch;
     const fs::path file = scratch.path() / "x.txt";
     s.saveToFile(file.u16string(), TextStream::CreateNotExist);
-    EXPECT_EQ(description([&] { s.saveToFile(file.u16string(), TextStream::CreateNotExist); }),
-              "File already exists");
+    EXPECT_EQ(description([&] { s.saveToFile(file.u16string(), TextStream::CreateNotExist); }), "File already exists");
     EXPECT_EQ(readBytes(file), "x");
 }
 

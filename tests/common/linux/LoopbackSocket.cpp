@@ -30,8 +30,7 @@ LoopbackSocket LoopbackSocket::listen()
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
-        || ::listen(descriptor, 16) != 0
+    if (::bind(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(descriptor, 16) != 0
         || ::getsockname(descriptor, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         socket.close();
         return socket;

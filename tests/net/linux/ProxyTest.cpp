@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "LoopbackServer.h"
 #include "../NetTestSupport.h"
+#include "LoopbackServer.h"
 #include "net/xmlHttp.h"
 
 namespace talvo {
@@ -18,9 +18,11 @@ TEST(XmlHttpProxy, ProxyFromTheEnvironmentIsUsed)
     const Variant result = xmlHttp(test::quickLimits()).SmsXmlHttp(u"Get", u"http://nonexistent.invalid/page", u"");
     ::unsetenv("http_proxy");
     EXPECT_EQ(result, Variant(u"via proxy"));
-    EXPECT_FALSE(proxy.waitForRequest([](const std::string& line) {
-                          return line.rfind("GET http://nonexistent.invalid/page?rnm=", 0) == 0;
-                      }).empty());
+    EXPECT_FALSE(proxy
+                     .waitForRequest([](const std::string& line) {
+                         return line.rfind("GET http://nonexistent.invalid/page?rnm=", 0) == 0;
+                     })
+                     .empty());
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "LoopbackServer.h"
 #include "../NetTestSupport.h"
+#include "LoopbackServer.h"
 #include "net/xmlHttp.h"
 
 #include <windows.h>
@@ -80,9 +80,11 @@ TEST(XmlHttpProxy, ProxyFromTheSystemSettingsIsUsed)
     EXPECT_EQ(result, Variant(u"via proxy"));
     EXPECT_EQ(bypassed, Variant(u"direct"));
     // WinHTTP names the port in the absolute form, default or not.
-    EXPECT_FALSE(proxy.waitForRequest([](const std::string& line) {
-                          return line.rfind("GET http://nonexistent.invalid:80/page?rnm=", 0) == 0;
-                      }).empty());
+    EXPECT_FALSE(proxy
+                     .waitForRequest([](const std::string& line) {
+                         return line.rfind("GET http://nonexistent.invalid:80/page?rnm=", 0) == 0;
+                     })
+                     .empty());
     EXPECT_EQ(proxy.requests().size(), 1u);
 }
 

@@ -8,8 +8,8 @@
 //   256 records for every single byte to text:            count, unit, unit (LE)
 //   65536 records for every byte pair b1 b2 to text:      count, unit, unit (LE)
 // (counts are 0 when the call failed, which it never should with flags 0).
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 

@@ -54,16 +54,17 @@ int main(int argc, char** argv)
     FILE* out = std::fopen(argv[2], "w");
     if (out == nullptr)
         return 1;
-    std::fprintf(out, "// Made by tests/platform/codepages/MakeCorrections.cpp from Windows' own conversion results;\n"
-                      "// do not edit. Per code page: the default character and the entries where ICU's\n"
-                      "// Windows tables differ (best fits, user-defined areas, unassigned codes).\n"
-                      "struct CodePageCorrection {\n"
-                      "    int codePage;\n"
-                      "    char16_t defaultChar;\n"
-                      "    std::span<const std::uint16_t> toBytes;  // unit, code\n"
-                      "    std::span<const std::uint16_t> singles;  // byte, unit\n"
-                      "    std::span<const std::uint16_t> pairs;    // lead << 8 | trail, unit\n"
-                      "};\n");
+    std::fprintf(out,
+                 "// Made by tests/platform/codepages/MakeCorrections.cpp from Windows' own conversion results;\n"
+                 "// do not edit. Per code page: the default character and the entries where ICU's\n"
+                 "// Windows tables differ (best fits, user-defined areas, unassigned codes).\n"
+                 "struct CodePageCorrection {\n"
+                 "    int codePage;\n"
+                 "    char16_t defaultChar;\n"
+                 "    std::span<const std::uint16_t> toBytes;  // unit, code\n"
+                 "    std::span<const std::uint16_t> singles;  // byte, unit\n"
+                 "    std::span<const std::uint16_t> pairs;    // lead << 8 | trail, unit\n"
+                 "};\n");
     std::string entries;
     for (const int cp : kCodePages) {
         std::ifstream in(std::string(argv[1]) + "/cp" + std::to_string(cp) + ".bin", std::ios::binary);
@@ -123,8 +124,8 @@ int main(int argc, char** argv)
         list(out, ("kSingles" + id).c_str(), singles);
         list(out, ("kPairs" + id).c_str(), pairs);
         char line[200];
-        std::snprintf(line, sizeof line, "    {%d, 0x%04X, {kToBytes%d, %zu}, {kSingles%d, %zu}, {kPairs%d, %zu}},\n", cp,
-                      static_cast<unsigned>(defaultChar), cp, toBytes.size(), cp, singles.size(), cp, pairs.size());
+        std::snprintf(line, sizeof line, "    {%d, 0x%04X, {kToBytes%d, %zu}, {kSingles%d, %zu}, {kPairs%d, %zu}},\n",
+                      cp, static_cast<unsigned>(defaultChar), cp, toBytes.size(), cp, singles.size(), cp, pairs.size());
         entries += line;
         std::fprintf(stderr, "%d: %zu to bytes, %zu singles, %zu pairs\n", cp, toBytes.size() / 2, singles.size() / 2,
                      pairs.size() / 2);
