@@ -680,6 +680,8 @@ document.getElementById('clip').addEventListener('click', function () {
             return;
         if (path == "/ui/common/chat.jsp" && servePage("chat.html", request, response))
             return;
+        if (path == "/ui/common/soak.jsp" && servePage("soak.html", request, response))
+            return;
         if (path == "/ui/common/upload.jsp" && servePage("upload.html", request, response))
             return;
         if (path == "/ui/common/printclose.jsp" && servePage("printclose.html", request, response))
