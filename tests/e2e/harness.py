@@ -388,17 +388,6 @@ class Desktop:
         return tuple(int(v) for v in m.groups()) if m else (0, 0, 0, 0)
 
 
-def webengine_version():
-    """The installed Qt WebEngine's version as a tuple, e.g. (6, 4, 2); () when unknown."""
-    done = subprocess.run(["dpkg-query", "-W", "-f=${Version}", "libqt6webenginecore6"],
-                          capture_output=True, text=True)
-    m = re.match(r"(?:\d+:)?(\d+)\.(\d+)\.(\d+)", done.stdout)
-    return tuple(int(v) for v in m.groups()) if m else ()
-
-
-# Tests not yet seen to pass reliably against Qt WebEngine 6.8 (Debian 13); they run on the
-# engine they were written against until they are.
-NOT_YET_ON_6_8 = webengine_version() >= (6, 5)
 
 
 def engine_processes(client_pid, scratch):

@@ -14,7 +14,7 @@ import subprocess
 import time
 import unittest
 
-from harness import NOT_YET_ON_6_8, REQUEST, Session
+from harness import REQUEST, Session
 from test_browser import MAIN_TITLE, open_tools, shot
 
 UPLOAD = "/ui/common/upload.jsp"
@@ -154,7 +154,6 @@ def find(tree, role, name):
     return [n for n in tree["nodes"] if n[1] in roles and n[2] == name]
 
 
-@unittest.skipIf(NOT_YET_ON_6_8, "on Qt WebEngine 6.8 it has passed up to the button's role name only so far")
 class ScreenReader(unittest.TestCase):
     def test_windows_and_page_content_reach_a_screen_reader(self):
         if not os.access(SYSTEM_PYTHON, os.X_OK) or subprocess.run(
