@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,15 +17,20 @@ using namespace talvo::mainlogic;
 
 struct RecordingActions : BridgeActions {
     bool answer = false;
+    bool answerLater = false; // as the window does: from the event loop, after the call
+    std::function<void(bool ok)> pending;
     int confirmations = 0, unloads = 0, chatNotices = 0;
     std::vector<std::u16string> titles;
     bool actedAfterUnload = false;
 
-    bool confirmExit() override
+    void confirmExit(std::function<void(bool ok)> answered) override
     {
         actedAfterUnload |= unloads > 0;
         ++confirmations;
-        return answer;
+        if (answerLater)
+            pending = std::move(answered);
+        else
+            answered(answer);
     }
     void unload() override
     {
@@ -63,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider input(data, size);
     RecordingActions actions;
     actions.answer = input.ConsumeBool();
+    actions.answerLater = input.ConsumeBool();
     const bool chatBefore = input.ConsumeBool();
     const std::u16string title = talvo::fuzz::textFromBytes(input.ConsumeRemainingBytesAsString());
 
@@ -74,7 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(upper[i] == asciiUpper(title[i]));
 
     bool isChat = chatBefore;
-    const BridgeOutcome outcome = onTitleChange(title, isChat, actions);
+    BridgeOutcome outcome = onTitleChange(title, isChat, actions);
+    if (actions.pending) {
+        // Nothing of the command has run while the question is open.
+        FUZZ_CHECK(outcome == BridgeOutcome::Asked);
+        FUZZ_CHECK(actions.unloads == 0 && actions.titles.empty() && isChat == chatBefore);
+        actions.pending(actions.answer);
+        outcome = actions.answer ? BridgeOutcome::Ended : BridgeOutcome::Handled;
+    } else {
+        FUZZ_CHECK(outcome != BridgeOutcome::Asked);
+    }
 
     // Only "VB:" in the first three characters, in any letter case, makes a command.
     const bool command = title.size() >= 3 && asciiUpper(title[0]) == u'V' && asciiUpper(title[1]) == u'B'
