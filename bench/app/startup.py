@@ -31,28 +31,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import harness  # noqa: E402
 
 
-def descendants(pid):
-    """pid and every live process below it (found by parent pid, as not every kernel offers
-    /proc/PID/task/TID/children)."""
-    children = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/stat") as f:
-                # The command name may hold blanks; the parent pid follows its closing bracket.
-                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
-        except (OSError, IndexError, ValueError):
-            continue
-        children.setdefault(ppid, []).append(int(entry))
-    found = [pid]
-    index = 0
-    while index < len(found):
-        found.extend(children.get(found[index], []))
-        index += 1
-    return found
-
-
 def status_kb(pid, field):
     try:
         with open(f"/proc/{pid}/status") as f:
@@ -74,7 +52,7 @@ class RssSampler:
 
     def _run(self):
         while not self._stop.is_set():
-            total = sum(status_kb(p, "VmRSS") for p in descendants(self.pid))
+            total = sum(status_kb(p, "VmRSS") for p in harness.descendants(self.pid))
             self.peak_kb = max(self.peak_kb, total)
             self._stop.wait(0.02)
 
@@ -134,7 +112,7 @@ def one_run(session, program, page_url, settle=2.0, steps=None):
             steps.append(timeline(proc))
         # Let the page finish loading and painting before reading the high-water marks.
         time.sleep(settle)
-        hwm_kb = sum(status_kb(p, "VmHWM") for p in descendants(proc.pid))
+        hwm_kb = sum(status_kb(p, "VmHWM") for p in harness.descendants(proc.pid))
         sampler.stop()
         windows = session.desktop.find_windows("Alderan" if program == "talvo-qv" else "bare view",
                                                pid=proc.pid)

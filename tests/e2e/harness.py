@@ -27,6 +27,35 @@ def binary(name):
     return path
 
 
+
+def process_children():
+    """{parent pid: [child pids]} of every live process, by the parent pid in each stat (not
+    every kernel offers /proc/PID/task/TID/children)."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/stat") as f:
+                # The command name may hold blanks; the parent pid follows its closing bracket.
+                parent = int(f.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, IndexError, ValueError):
+            continue
+        children.setdefault(parent, []).append(int(entry))
+    return children
+
+
+def descendants(pid):
+    """pid and every live process below it."""
+    children = process_children()
+    found = [pid]
+    index = 0
+    while index < len(found):
+        found.extend(children.get(found[index], []))
+        index += 1
+    return found
+
+
 class Output:
     """Collects the lines a child writes, on a thread, so waits never block on a pipe."""
 

@@ -25,7 +25,7 @@ import time
 import unittest
 from collections import Counter
 
-from harness import Session
+from harness import Session, process_children
 
 START_TIMEOUT = 45
 DIALOG_CAPTION = "来自网页的消息"
@@ -46,16 +46,7 @@ def processes(client_pid):
     (the engine's zygotes and helpers are its children, render processes the zygote's). Not
     by their environment, as the harness finds them: with a session bus of the client's own,
     as here, their environment read back without the client's entries."""
-    children = {}
-    for entry in os.listdir("/proc"):
-        if not entry.isdigit():
-            continue
-        try:
-            with open(f"/proc/{entry}/stat") as f:
-                parent = int(f.read().rsplit(")", 1)[1].split()[1])
-        except OSError:
-            continue
-        children.setdefault(parent, []).append(int(entry))
+    children = process_children()
     found = {client_pid: "browser"}
     below = list(children.get(client_pid, []))
     while below:
