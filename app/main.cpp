@@ -1,11 +1,13 @@
-// The talvo executable and what it is made of: the single-instance guard, the browser
-// profile and its warm-up, the login window and the main window, wired here and nowhere
-// else; then the login window's load handler and the event loop.
+// The talvo executable and what it is made of: the single-instance guard, the start's
+// address lookup, the browser profile and its warm-up, the login window and the main
+// window, wired here and nowhere else; then the login window's load handler and the event
+// loop.
 #include <QApplication>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +18,11 @@
 #include "browser/WarmUp.h"
 #include "login/frmLogin.h"
 #include "login/logic/AddressLookup.h"
+#include "login/logic/Edition.h"
+#include "login/logic/LookupAhead.h"
 #include "login/logic/StartupOptions.h"
 #include "main/frmMain.h"
+#include "main/logic/ContactAhead.h"
 #include "net/xmlHttp.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Utf.h"
@@ -106,6 +111,27 @@ int main(int argc, char** argv)
     }
     talvo::browser::useEnvironmentProxies();
     talvo::browser::exposePagesToScreenReaders();
+
+    const std::u16string serverHost = options.serverHost.value_or(TALVO_SERVER_HOST_U16);
+    const std::u16string leaveUrl = options.leaveUrl.value_or(TALVO_LEAVE_URL_U16);
+    const talvo::HttpLimits limits = options.httpLimits.value_or(talvo::HttpLimits{});
+
+    // Before the application object, which takes a while to make: the lock tells whether
+    // this start goes on, and a start whose name gives the edition sends its requests now,
+    // in the order they always go, while the windows and the browser engine are made.
+    talvo::platform::SingleInstanceGuard guard;
+    talvo::mainlogic::ContactAhead contactAhead;
+    std::shared_ptr<talvo::loginlogic::LookupAhead> lookupAhead;
+    if (guard.tryLockFirst() == true) {
+        if (const talvo::loginlogic::Edition* edition = talvo::loginlogic::editionForStartName(
+                talvo::platform::startName())) {
+            const std::u16string member(edition->member);
+            lookupAhead = talvo::loginlogic::LookupAhead::start(
+                talvo::loginlogic::AddressLookup(timed(talvo::loginlogic::xmlHttpRequests(limits))), serverHost, member,
+                contactAhead.job(member, serverHost, timedContact(limits)));
+        }
+    }
+
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Talvo"));
@@ -113,14 +139,10 @@ int main(int argc, char** argv)
     talvo::browser::useChineseEverywhere(app);
     talvo::platform::logStartupStep("application ready");
 
-    const QString serverHost = options.serverHost ? QString::fromStdU16String(*options.serverHost)
-                                                  : QString::fromUtf16(TALVO_SERVER_HOST_U16);
-    const QString leaveUrl = options.leaveUrl ? QString::fromStdU16String(*options.leaveUrl)
-                                              : QString::fromUtf16(TALVO_LEAVE_URL_U16);
-
-    talvo::platform::SingleInstanceGuard guard;
     QObject::connect(&guard, &talvo::platform::SingleInstanceGuard::activationRequested,
                      [] { talvo::platform::bringApplicationWindowForward(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &guard,
+                     &talvo::platform::SingleInstanceGuard::stopListening);
 
     // Destroyed in reverse: the login window, then a warmed-up page nobody took, then the
     // profile, whose session then reaches the disk (the main window's pages went with the
@@ -128,7 +150,8 @@ int main(int argc, char** argv)
     talvo::browser::Profile profile;
     talvo::browser::WarmUp warmUp(profile);
     // Lives until the event loop is over: the main window reads it for its whole life.
-    talvo::frmLogin login(talvo::frmLogin::Defaults{serverHost, leaveUrl});
+    talvo::frmLogin login(
+        talvo::frmLogin::Defaults{QString::fromStdU16String(serverHost), QString::fromStdU16String(leaveUrl)});
     talvo::frmMain& main = talvo::frmMain::instance();
 
     login.services().isFirstInstance = [&guard] { return guard.tryAcquire(); };
@@ -144,11 +167,12 @@ int main(int argc, char** argv)
     login.services().contactLookupJob = [&main](const QString& code) { return main.contactLookupJob(code); };
     main.setLoginView(&login);
     main.setBrowserWarmUp(&warmUp);
-    main.setContactHost(serverHost);
+    main.setContactHost(QString::fromStdU16String(serverHost));
     main.setDevToolsAllowed(options.devTools);
-    const talvo::HttpLimits limits = options.httpLimits.value_or(talvo::HttpLimits{});
     login.services().requests = timed(talvo::loginlogic::xmlHttpRequests(limits));
     main.setContactRequest(timedContact(limits));
+    main.setContactAhead(contactAhead);
+    login.services().lookupAhead = std::move(lookupAhead);
 
     switch (login.Form_Load()) {
     case talvo::frmLogin::LoadResult::SecondInstance:

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <exception>
 #include <optional>
+#include <utility>
 #include <variant>
 
 #include "codec/Base64.h"
@@ -235,33 +236,25 @@ void frmLogin::startLookup(loginlogic::LookupFlow::Origin origin)
 {
     if (!flow_.start(origin))
         return;
-    const loginlogic::AddressLookup lookup(services_.requests);
-    std::function<void()> contact;
-    if (services_.contactLookupJob)
-        contact = services_.contactLookupJob(member);
-    // The worker owns copies of all it uses: if the program ends while a request hangs,
-    // it is left behind and touches nothing of ours. What it posts runs here, and only
-    // while this window object is there.
+    // Taken once: a later lookup (the login picture's) is this window's own.
+    std::shared_ptr<loginlogic::LookupAhead> ahead = std::exchange(services_.lookupAhead, nullptr);
+    if (!ahead || origin != loginlogic::LookupFlow::Origin::Start || ahead->serverHost() != ServerUrl.toStdU16String()
+        || ahead->member() != member.toStdU16String())
+        ahead = startOwnLookup();
+    // The worker follows the lookup and owns all it uses: if the program ends while a
+    // request hangs, it is left behind and touches nothing of ours. What it posts runs
+    // here, and only while this window object is there.
     platform::runOffThread<std::u16string>(
         this,
-        [this, lookup, host = ServerUrl.toStdU16String(), code = member.toStdU16String(),
-         contact](const platform::UiPost& post) {
-            loginlogic::AttemptObserver tell;
-            tell = [this, &post](int attempt) {
-                // Said here, as the attempt starts: the window's thread may be busy for a while.
-                qCInfo(lcWindows, "connecting: attempt %d", attempt);
-                post([this, attempt] { showLookupAttempt(attempt); });
-            };
-            std::u16string url = lookup.getVisitUrl(host, code, tell);
-            if (!url.empty()) {
+        [this, ahead](const platform::UiPost& post) {
+            return ahead->follow(
+                [this, &post](int attempt) {
+                    // Said as the attempt starts: the window's thread may be busy for a while.
+                    qCInfo(lcWindows, "connecting: attempt %d", attempt);
+                    post([this, attempt] { showLookupAttempt(attempt); });
+                },
                 // Once the address is in, the hand-off has begun: nothing more counts here.
-                post([this] { flow_.addressIn(); });
-                // At once, so the contact request follows the address request on the
-                // wire while the window's thread may still be busy.
-                if (contact)
-                    contact();
-            }
-            return url;
+                [this, &post] { post([this] { flow_.addressIn(); }); });
         },
         [this](std::variant<std::u16string, platform::WorkFailure> outcome) {
             // A lookup that failed on its way (already in the log) found no address either.
@@ -275,6 +268,15 @@ void frmLogin::startLookup(loginlogic::LookupFlow::Origin origin)
     browserStarted_ = true;
     if (services_.prepareBrowserPage)
         services_.prepareBrowserPage();
+}
+
+std::shared_ptr<loginlogic::LookupAhead> frmLogin::startOwnLookup() const
+{
+    std::function<void()> contact;
+    if (services_.contactLookupJob)
+        contact = services_.contactLookupJob(member);
+    return loginlogic::LookupAhead::start(loginlogic::AddressLookup(services_.requests), ServerUrl.toStdU16String(),
+                                          member.toStdU16String(), std::move(contact));
 }
 
 void frmLogin::showLookupAttempt(int attempt)

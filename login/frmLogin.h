@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "login/logic/AddressLookup.h"
+#include "login/logic/LookupAhead.h"
 #include "login/logic/LookupFlow.h"
 #include "login/logic/WindowInput.h"
 #include "main/LoginView.h"
@@ -56,6 +57,9 @@ public:
         // The main window's contact request for a member, as a job the lookup's worker
         // runs right after an address came back (unset: the main window asks by itself).
         std::function<std::function<void()>(const QString& member)> contactLookupJob;
+        // The start's lookup, begun before this window existed; the load follows it when
+        // its server and member are the load's own (unset: the load starts its own).
+        std::shared_ptr<loginlogic::LookupAhead> lookupAhead;
         // The browser engine's start-up, run here while the server is asked (each unset:
         // nothing warms up). startBrowser: the engine alone, no render process;
         // prepareBrowserPage: the main window's page on a blank document, which starts
@@ -138,6 +142,8 @@ private:
     // attempts and the answer come back to this thread (lookupDone). The browser engine
     // and the main window's page warm up meanwhile.
     void startLookup(loginlogic::LookupFlow::Origin origin);
+    // A lookup of ServerUrl for member, begun now.
+    std::shared_ptr<loginlogic::LookupAhead> startOwnLookup() const;
     void lookupDone(const QString& address);
     void showLookupAttempt(int attempt);
     void setBusyLook(bool busy);

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "main/LoginView.h"
 #include "main/logic/CommandBridge.h"
@@ -100,6 +101,8 @@ public:
     // The contact request for member as a job for another thread, made before the window
     // loads; the load then shows what it kept instead of asking again.
     std::function<void()> contactLookupJob(const QString& member) const;
+    // Where such jobs keep their answer; set it to share one made before the window.
+    void setContactAhead(mainlogic::ContactAhead ahead) { contactAhead_ = std::move(ahead); }
 
     // The default ProcessEnder: leaves the event loop with status and, should the loop
     // not let go (a busy browser, no loop running yet), ends the process after grace

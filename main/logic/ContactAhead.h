@@ -11,7 +11,8 @@ namespace talvo::mainlogic {
 
 // The contact summary asked for ahead of the main window's load: the address lookup's
 // worker sends the contact request the moment the address is in, so the requests keep
-// their order on the wire while the window is still being built. Thread-safe.
+// their order on the wire while the window is still being built. Thread-safe; copies
+// share what is kept, so a job made before the window exists reaches its load.
 class ContactAhead {
 public:
     ContactAhead();

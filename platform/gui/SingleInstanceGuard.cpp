@@ -56,10 +56,55 @@ int SingleInstanceGuard::firstUsableSlot() const
     return -1;
 }
 
-SingleInstanceGuard::~SingleInstanceGuard()
+SingleInstanceGuard::~SingleInstanceGuard() { stopListening(); }
+
+void SingleInstanceGuard::stopListening()
 {
-    if (server_)
-        server_->close(); // removes the socket file before the lock goes
+    // Removes the socket file before the lock goes.
+    delete server_;
+    server_ = nullptr;
+}
+
+SingleInstanceGuard::LockOutcome SingleInstanceGuard::takeLock()
+{
+    if (lockOutcome_)
+        return *lockOutcome_;
+    slotChosen_ = true;
+    lockOutcome_ = LockOutcome::Unguarded;
+    if (folder_.isEmpty()) {
+        // No folder only we can enter: better to start unguarded than in a shared one.
+        qWarning("no private folder for the single-instance lock; starting without it");
+        return *lockOutcome_;
+    }
+    for (int slot = 0; slot < kSlots; ++slot) {
+        useSlot(slot);
+        // Another user's socket under our name is skipped with its lock, never connected to.
+        if (fileOwner(serverName_) == FileOwner::Foreign)
+            continue;
+        switch (lock_->tryLock(lockPath_)) {
+        case InstanceLock::Result::Foreign: continue;
+        case InstanceLock::Result::HeldElsewhere: return *(lockOutcome_ = LockOutcome::Taken);
+        case InstanceLock::Result::Unavailable: return *(lockOutcome_ = LockOutcome::Unlocked);
+        case InstanceLock::Result::Acquired:
+            // Whoever left a socket behind is gone: the lock is ours (and so is the socket
+            // file, checked above).
+            QLocalServer::removeServer(serverName_);
+            return *(lockOutcome_ = LockOutcome::Ours);
+        }
+    }
+    qWarning("every single-instance lock name in %s is another user's; starting without one", qUtf8Printable(folder_));
+    return *lockOutcome_;
+}
+
+std::optional<bool> SingleInstanceGuard::tryLockFirst()
+{
+    switch (takeLock()) {
+    case LockOutcome::Ours:
+    case LockOutcome::Unguarded: return true;
+    case LockOutcome::Taken: return false;
+    case LockOutcome::Unlocked: break;
+    }
+    return std::nullopt;
 }
 
 bool SingleInstanceGuard::tryAcquire()
@@ -67,63 +112,40 @@ bool SingleInstanceGuard::tryAcquire()
     if (decided_)
         return primary_;
     decided_ = true;
-    slotChosen_ = true;
-
-    if (folder_.isEmpty()) {
-        // No folder only we can enter: better to start unguarded than in a shared one.
-        qWarning("no private folder for the single-instance lock; starting without it");
-        primary_ = true;
-        return true;
-    }
-    bool found = false;
-    for (int slot = 0; slot < kSlots && !found; ++slot) {
-        useSlot(slot);
-        // Another user's socket under our name is skipped with its lock, never connected to.
-        if (fileOwner(serverName_) == FileOwner::Foreign)
-            continue;
-        switch (lock_->tryLock(lockPath_)) {
-        case InstanceLock::Result::Foreign: continue;
-        case InstanceLock::Result::HeldElsewhere: primary_ = false; return false;
-        case InstanceLock::Result::Unavailable: {
-            // Without a lock file, a running instance can still be found by its socket;
-            // when none answers, starting beats refusing to start.
-            qWarning("single-instance lock %s unavailable; looking for a running instance by its socket",
-                     qUtf8Printable(lockPath_));
-            QLocalSocket probe;
-            if (fileOwner(serverName_) == FileOwner::Ours) {
-                probe.connectToServer(serverName_);
-                if (probe.waitForConnected(500)) {
-                    probe.disconnectFromServer();
-                    primary_ = false;
-                    return false;
-                }
+    switch (takeLock()) {
+    case LockOutcome::Unguarded: primary_ = true; return true;
+    case LockOutcome::Taken: primary_ = false; return false;
+    case LockOutcome::Unlocked: {
+        // Without a lock file, a running instance can still be found by its socket;
+        // when none answers, starting beats refusing to start.
+        qWarning("single-instance lock %s unavailable; looking for a running instance by its socket",
+                 qUtf8Printable(lockPath_));
+        QLocalSocket probe;
+        if (fileOwner(serverName_) == FileOwner::Ours) {
+            probe.connectToServer(serverName_);
+            if (probe.waitForConnected(500)) {
+                probe.disconnectFromServer();
+                primary_ = false;
+                return false;
             }
-            found = true;
-            break;
         }
-        case InstanceLock::Result::Acquired:
-            // Whoever left a socket behind is gone: the lock is ours (and so is the socket
-            // file, checked above).
-            QLocalServer::removeServer(serverName_);
-            found = true;
-            break;
-        }
+        break;
     }
-    if (!found) {
-        qWarning("every single-instance lock name in %s is another user's; starting without one",
-                 qUtf8Printable(folder_));
-        primary_ = true;
-        return true;
+    case LockOutcome::Ours: break;
     }
-
     primary_ = true;
+    listen();
+    return true;
+}
+
+void SingleInstanceGuard::listen()
+{
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(serverName_)) {
         qWarning("single-instance socket %s: %s", qUtf8Printable(serverName_), qUtf8Printable(server_->errorString()));
     }
     connect(server_, &QLocalServer::newConnection, this, &SingleInstanceGuard::onNewConnection);
-    return true;
 }
 
 void SingleInstanceGuard::onNewConnection()

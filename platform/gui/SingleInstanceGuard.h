@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 
@@ -27,7 +28,14 @@ public:
     // True when this is the only instance: the lock is ours from now on and the socket
     // listens. Asking again gives the same answer.
     bool tryAcquire();
+    // The same answer from the lock alone, for a start before the application object exists
+    // (the socket listens from tryAcquire on). Nothing when only a running instance's socket
+    // can tell (no lock file could be made): tryAcquire asks it then.
+    std::optional<bool> tryLockFirst();
     bool isPrimary() const { return primary_; }
+    // Stops answering later starts (the socket file goes; the lock stays until the end).
+    // For a guard made before the application object: its socket must close before that goes.
+    void stopListening();
 
     // For the instance that lost: asks the running one to bring its window forward and
     // waits until it has (the running instance answers from its event loop). Retries
@@ -48,6 +56,10 @@ private:
     void useSlot(int slot);
     // The first slot whose files are not another user's (-1: none is).
     int firstUsableSlot() const;
+    enum class LockOutcome { Ours, Taken, Unlocked, Unguarded };
+    // Walks the slots for a lock; Unlocked: the slot chosen has no lock file to hold.
+    LockOutcome takeLock();
+    void listen();
 
     QString folder_;
     QString base_;
@@ -56,6 +68,7 @@ private:
     QString serverName_;
     std::unique_ptr<InstanceLock> lock_;
     QLocalServer* server_ = nullptr;
+    std::optional<LockOutcome> lockOutcome_;
     bool decided_ = false;
     bool primary_ = false;
 };

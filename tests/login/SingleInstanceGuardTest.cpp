@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/gui/SingleInstanceGuard.h"
@@ -66,6 +67,32 @@ TEST_F(SingleInstanceGuardTest, OnlyTheFirstGuardWinsAndTheLoserReachesIt)
     EXPECT_TRUE(activations.wait(2000));
     EXPECT_TRUE(answerOf(asked)) << "the answer comes after the activation";
     EXPECT_EQ(activations.count(), 1);
+}
+
+// The program takes the lock before its application object exists and listens only later;
+// a start in between keeps asking until the socket is there.
+TEST_F(SingleInstanceGuardTest, TheLockDecidesFirstAndTheSocketListensLater)
+{
+    SingleInstanceGuard first(key_, folder_.path());
+    SingleInstanceGuard second(key_, folder_.path());
+    EXPECT_EQ(first.tryLockFirst(), std::optional<bool>(true));
+    EXPECT_EQ(second.tryLockFirst(), std::optional<bool>(false));
+    EXPECT_EQ(first.tryLockFirst(), std::optional<bool>(true)) << "asking again gives the same answer";
+
+    QSignalSpy activations(&first, &SingleInstanceGuard::activationRequested);
+    std::future<bool> asked = askFromAnotherStart();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(QFile::exists(first.serverName())) << "nothing listens before tryAcquire";
+    EXPECT_TRUE(first.tryAcquire());
+    EXPECT_TRUE(answerOf(asked)) << "the start that asked meanwhile is answered";
+    EXPECT_EQ(activations.count(), 1);
+
+    // Near the end: later starts are no longer answered, and still do not get the lock.
+    first.stopListening();
+    EXPECT_FALSE(QFile::exists(first.serverName()));
+    SingleInstanceGuard third(key_, folder_.path());
+    EXPECT_FALSE(third.tryAcquire());
+    EXPECT_FALSE(third.askRunningToActivate(200));
 }
 
 TEST_F(SingleInstanceGuardTest, ABusyInstanceLeavesTheAskerWaitingOnlyUntilTheDeadline)

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <memory>
@@ -236,6 +237,66 @@ TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
     EXPECT_EQ(view.memberCode(), u"qv1");
     EXPECT_EQ(view.visitUrl(), u"app.test:8081/crm");
     EXPECT_EQ(view.leaveUrl(), u"http://leave.test/leave.html");
+}
+
+// The program begins the lookup before the window exists; the window follows it instead
+// of asking again, and only when it is the lookup the load would have made.
+TEST_F(LoginWindowTest, ALookupBegunBeforeTheWindowIsFollowed)
+{
+    struct EarlyServer {
+        std::mutex mutex;
+        std::vector<std::u16string> urls;
+    };
+    auto early = std::make_shared<EarlyServer>();
+    const loginlogic::RequestFactory earlyRequests = [early] {
+        return loginlogic::GetRequest([early](const std::u16string& url) {
+            const std::lock_guard lock(early->mutex);
+            early->urls.push_back(url);
+            return std::u16string(
+                url.find(u"/soft!code.action") != std::u16string::npos ? u"null" : u"mireth_url:early.test:9000");
+        });
+    };
+    auto contacted = std::make_shared<std::atomic<int>>(0);
+    const auto begin = [&](std::u16string host, std::u16string member) {
+        return loginlogic::LookupAhead::start(loginlogic::AddressLookup(earlyRequests), std::move(host),
+                                              std::move(member), [contacted] { ++*contacted; });
+    };
+
+    world_.startName = QStringLiteral("Talvo_QV");
+    QSignalSpy attempts(login_.get(), &frmLogin::lookupAttemptShown);
+    // Ten check codes go unanswered, the eleventh too: the early lookup finds no address...
+    login_->services().lookupAhead = begin(u"srv.test:8080", u"qv1");
+    ASSERT_EQ(login_->Form_Load(), frmLogin::LoadResult::LookingUp);
+    ASSERT_TRUE(lookupsEnded(1));
+    EXPECT_TRUE(world_.urls.empty()) << "the window asked nothing itself";
+    EXPECT_EQ(early->urls.size(), 11u);
+    EXPECT_EQ(attempts.count(), 11) << "every attempt of the early lookup is shown";
+    EXPECT_TRUE(login_->VisitUrl.isEmpty());
+    EXPECT_EQ(*contacted, 0);
+    ASSERT_TRUE(login_->isVisible()) << "the choice shows, as after a lookup of its own";
+
+    // ...and a later lookup (the login picture's) is the window's own again.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(login_.get()));
+    login_->services().lookupAhead = begin(u"srv.test:8080", u"qv1");
+    click(login_->cmdLogin());
+    ASSERT_TRUE(lookupsEnded(2));
+    EXPECT_EQ(world_.urls.size(), 3u);
+    EXPECT_EQ(login_->VisitUrl, u"app.test:8081/crm");
+}
+
+TEST_F(LoginWindowTest, AnEarlyLookupForAnotherServerOrMemberIsNotFollowed)
+{
+    world_.startName = QStringLiteral("Talvo_QV");
+    login_->services().lookupAhead = loginlogic::LookupAhead::start(
+        loginlogic::AddressLookup([] {
+            return loginlogic::GetRequest(
+                [](const std::u16string&) { return std::u16string(u"mireth_url:wrong.test"); });
+        }),
+        u"srv.test:8080", u"qv2", {});
+    ASSERT_EQ(login_->Form_Load(), frmLogin::LoadResult::LookingUp);
+    ASSERT_TRUE(lookupsEnded(1));
+    EXPECT_EQ(world_.urls.size(), 3u);
+    EXPECT_EQ(login_->VisitUrl, u"app.test:8081/crm");
 }
 
 TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
