@@ -161,6 +161,7 @@ int main(int argc, char** argv)
     login.services().dropBrowserPage = [&warmUp] { warmUp.dropPage(); };
     login.services().setMainCopyright = [&main](const QString& code) { main.Copyright = code; };
     login.services().showMain = [&main] { main.Show(); };
+    login.services().prepareMain = [&main] { main.prepare(); };
     login.services().mainOnScreen = [&main, &login](std::function<void()> onScreen) {
         QObject::connect(&main, &talvo::frmMain::shown, &login, std::move(onScreen), Qt::SingleShotConnection);
     };

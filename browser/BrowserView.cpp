@@ -123,8 +123,6 @@ BrowserView::BrowserView(BrowserPage* page, QWidget* parent) : QWebEngineView(pa
     applyZoom(sessionZoom());
     // The engine may put its own zoom back when a new document loads.
     connect(page_, &QWebEnginePage::loadFinished, this, [this] { applyZoom(sessionZoom()); });
-    findBar_ = new FindBar(page_, this);
-    findBar_->hide();
     recovery_ = new PageRecovery(this);
     new PagePermissions(this);
 }
@@ -155,9 +153,9 @@ void BrowserView::perform(BrowserAction action)
         << QStringLiteral("browser key: %1 (%2)").arg(QLatin1String(actionName(action)), page_->roleName());
     switch (action) {
     case BrowserAction::Reload: page_->triggerAction(QWebEnginePage::Reload); break;
-    case BrowserAction::Find: findBar_->open(); break;
-    case BrowserAction::FindNext: findBar_->findAgain(false); break;
-    case BrowserAction::FindPrevious: findBar_->findAgain(true); break;
+    case BrowserAction::Find: findBar()->open(); break;
+    case BrowserAction::FindNext: findBar()->findAgain(false); break;
+    case BrowserAction::FindPrevious: findBar()->findAgain(true); break;
     case BrowserAction::ZoomIn: applyZoom(browserlogic::zoomIn(sessionZoom())); break;
     case BrowserAction::ZoomOut: applyZoom(browserlogic::zoomOut(sessionZoom())); break;
     case BrowserAction::ZoomReset: applyZoom(browserlogic::kZoomDefault); break;
@@ -274,7 +272,18 @@ void BrowserView::contextMenuEvent(QContextMenuEvent* event)
 void BrowserView::resizeEvent(QResizeEvent* event)
 {
     QWebEngineView::resizeEvent(event);
-    findBar_->place();
+    if (findBar_)
+        findBar_->place();
+}
+
+FindBar* BrowserView::findBar()
+{
+    // Made on first use: most views never search, and each bar costs its widgets' memory.
+    if (!findBar_) {
+        findBar_ = new FindBar(page_, this);
+        findBar_->hide();
+    }
+    return findBar_;
 }
 
 } // namespace talvo::browser

@@ -54,6 +54,7 @@ private:
     void applyZoom(int percent);
 
     BrowserPage* page_;
+    FindBar* findBar();
     FindBar* findBar_ = nullptr;
     PageRecovery* recovery_ = nullptr;
     double baseZoom_ = 1.0;

@@ -76,6 +76,15 @@ PageRecovery::PageRecovery(BrowserView* view) : QObject(view), view_(view), pane
                 if (auth->user().isEmpty())
                     proxyRefused_ = true;
             });
+}
+
+void PageRecovery::watchNetwork()
+{
+    // Only once a load has failed: the backend costs a few megabytes that a view whose
+    // pages load never needs.
+    if (watchingNetwork_)
+        return;
+    watchingNetwork_ = true;
     if (QNetworkInformation* info = reachability()) {
         connect(info, &QNetworkInformation::reachabilityChanged, this, [this](QNetworkInformation::Reachability r) {
             if (r == QNetworkInformation::Reachability::Online)
@@ -139,6 +148,7 @@ void PageRecovery::showFailure(browserlogic::FailureKind kind, const QUrl& url, 
         qCInfo(lcWindows).noquote() << "load failed: " + failedUrl_.toString() + " — " + reason + "; no retry";
         return;
     }
+    watchNetwork();
     scheduleRetry(schedule_.failed(Clock::now()));
     qCInfo(lcWindows).noquote() << QStringLiteral("load failed: %1 — %2; retry in %3 s")
                                        .arg(failedUrl_.toString(), reason)

@@ -35,6 +35,7 @@ private:
     void onCertificateError(const QWebEngineCertificateError& error);
     void onRendererGone(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
     void onButton();
+    void watchNetwork();
     void onNetworkBack();
     void retry(const char* why);
     void scheduleRetry(std::chrono::milliseconds wait);
@@ -45,6 +46,7 @@ private:
     QTimer crashReloadTimer_;
     browserlogic::RetrySchedule schedule_;
     browserlogic::CrashRecovery crashes_;
+    bool watchingNetwork_ = false;
     QUrl failedUrl_;
     bool proxyRefused_ = false; // during this load, a proxy asked for credentials we lack
     bool failedDocument_ = false;

@@ -254,7 +254,7 @@ void frmLogin::startLookup(loginlogic::LookupFlow::Origin origin)
                     post([this, attempt] { showLookupAttempt(attempt); });
                 },
                 // Once the address is in, the hand-off has begun: nothing more counts here.
-                [this, &post] { post([this] { flow_.addressIn(); }); });
+                [this, &post] { post([this] { addressIn(); }); });
         },
         [this](std::variant<std::u16string, platform::WorkFailure> outcome) {
             // A lookup that failed on its way (already in the log) found no address either.
@@ -277,6 +277,14 @@ std::shared_ptr<loginlogic::LookupAhead> frmLogin::startOwnLookup() const
         contact = services_.contactLookupJob(member);
     return loginlogic::LookupAhead::start(loginlogic::AddressLookup(services_.requests), ServerUrl.toStdU16String(),
                                           member.toStdU16String(), std::move(contact));
+}
+
+void frmLogin::addressIn()
+{
+    flow_.addressIn();
+    // The main window is certain now: it builds while the contact request is out.
+    if (flow_.phase() == loginlogic::LookupPhase::HandingOff && services_.prepareMain)
+        services_.prepareMain();
 }
 
 void frmLogin::showLookupAttempt(int attempt)

@@ -48,6 +48,8 @@ public:
         std::function<void(const QString& caption, const QString& text)> showNotice;
         std::function<void(const QString& code)> setMainCopyright; // frmMain's Copyright
         std::function<void()> showMain;                            // frmMain, modeless
+        // Builds the main window ahead, once an address is certain (unset: showMain builds it).
+        std::function<void()> prepareMain;
         // Runs onScreen once the main window shown by showMain is on screen: this window
         // stays up until then (unset: it goes at once).
         std::function<void(std::function<void()> onScreen)> mainOnScreen;
@@ -146,6 +148,7 @@ private:
     std::shared_ptr<loginlogic::LookupAhead> startOwnLookup() const;
     void lookupDone(const QString& address);
     void showLookupAttempt(int attempt);
+    void addressIn();
     void setBusyLook(bool busy);
     void showAttempt(int attempt);
     bool editionChecked() const;

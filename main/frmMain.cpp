@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <exception>
+#include <stdexcept>
 #include <thread>
 
 #include "browser/Browser.h"
@@ -282,11 +283,26 @@ void frmMain::showNow()
     emit shown();
 }
 
+void frmMain::prepare()
+{
+    if (loaded_ || WebBrowser1 || prepareFailure_)
+        return;
+    try {
+        buildControls();
+        platform::logStartupStep("main window prepared");
+    } catch (const std::exception& error) {
+        prepareFailure_ = error.what();
+    }
+}
+
 void frmMain::onLoad()
 {
     loaded_ = true;
     isChat = false;
-    buildControls();
+    if (prepareFailure_)
+        throw std::runtime_error(*prepareFailure_);
+    if (!WebBrowser1)
+        buildControls();
     InitialForm();
 }
 

@@ -8,6 +8,8 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -73,6 +75,9 @@ public:
     // window from the event loop once the page's request is out (see shown()).
     void Show();
     bool isLoaded() const { return loaded_; }
+    // Builds the window's controls (the browser on the warmed-up page) ahead of Show, unseen,
+    // so that Show only lays them out and navigates. A failure is reported by Show.
+    void prepare();
 
     // The whole start-up layout and the first navigation.
     void InitialForm();
@@ -178,7 +183,8 @@ private:
     const LoginView* login_ = nullptr;
     QString contactHost_; // the private lookup host
     bool loaded_ = false;
-    bool showPending_ = false; // the first Show() waits for the page's request
+    std::optional<std::string> prepareFailure_; // what prepare() threw, for Show to report
+    bool showPending_ = false;                  // the first Show() waits for the page's request
     bool unloading_ = false;
     bool enforcingSize_ = false;
     bool ruleQueued_ = false;

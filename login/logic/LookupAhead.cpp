@@ -33,8 +33,8 @@ LookupAhead::LookupAhead(std::u16string serverHost, std::u16string member)
 {
 }
 
-std::shared_ptr<LookupAhead> LookupAhead::start(AddressLookup lookup, std::u16string serverHost,
-                                                std::u16string member, std::function<void()> afterAddress)
+std::shared_ptr<LookupAhead> LookupAhead::start(AddressLookup lookup, std::u16string serverHost, std::u16string member,
+                                                std::function<void()> afterAddress)
 {
     std::shared_ptr<LookupAhead> ahead(new LookupAhead(std::move(serverHost), std::move(member)));
     std::thread([progress = ahead->progress_, lookup = std::move(lookup), host = ahead->serverHost_,
@@ -42,9 +42,8 @@ std::shared_ptr<LookupAhead> LookupAhead::start(AddressLookup lookup, std::u16st
         std::u16string address;
         std::exception_ptr failure;
         try {
-            address = lookup.getVisitUrl(host, member, [&](int attempt) {
-                progress->record([&] { progress->attempts = attempt; });
-            });
+            address = lookup.getVisitUrl(host, member,
+                                         [&](int attempt) { progress->record([&] { progress->attempts = attempt; }); });
             if (!address.empty()) {
                 progress->record([&] { progress->addressIn = true; });
                 if (afterAddress)

@@ -18,8 +18,8 @@ public:
     // an address came, afterAddress (the contact request, which so follows the address
     // request on the wire). The thread owns what it uses: if the program ends while a request
     // hangs, it is left behind and touches nothing else.
-    static std::shared_ptr<LookupAhead> start(AddressLookup lookup, std::u16string serverHost,
-                                              std::u16string member, std::function<void()> afterAddress);
+    static std::shared_ptr<LookupAhead> start(AddressLookup lookup, std::u16string serverHost, std::u16string member,
+                                              std::function<void()> afterAddress);
 
     const std::u16string& serverHost() const { return serverHost_; }
     const std::u16string& member() const { return member_; }

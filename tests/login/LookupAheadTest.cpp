@@ -81,8 +81,9 @@ struct Followed {
 Followed followToTheEnd(LookupAhead& ahead)
 {
     Followed followed;
-    followed.address = ahead.follow([&](int attempt) { followed.events.push_back("attempt " + std::to_string(attempt)); },
-                                    [&] { followed.events.push_back("address in"); });
+    followed.address = ahead.follow(
+        [&](int attempt) { followed.events.push_back("attempt " + std::to_string(attempt)); },
+        [&] { followed.events.push_back("address in"); });
     return followed;
 }
 

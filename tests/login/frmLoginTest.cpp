@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "login/LoginControls.h"
@@ -32,6 +33,7 @@ struct World {
     std::u16string addressAnswer = u"mireth_url:app.test:8081/crm";
     std::vector<QString> copyrights;
     int mainShown = 0;
+    std::vector<std::string> mainSteps; // "prepare" and "show", in order
     int forwardRequests = 0;
     std::vector<std::pair<QString, QString>> notices;
     std::vector<QString> opened;
@@ -120,7 +122,9 @@ protected:
         s.bringRunningForward = [this] { ++world_.forwardRequests; };
         s.showNotice = [this](const QString& c, const QString& t) { world_.notices.emplace_back(c, t); };
         s.setMainCopyright = [this](const QString& code) { world_.copyrights.push_back(code); };
+        s.prepareMain = [this] { world_.mainSteps.push_back("prepare"); };
         s.showMain = [this] {
+            world_.mainSteps.push_back("show");
             ++world_.mainShown;
             world_.windowsBesidesLoginAtHandOff = otherVisibleWindows(login_.get());
         };
@@ -230,6 +234,7 @@ TEST_F(LoginWindowTest, EditionFromTheStartNameHandsOverWithoutShowing)
     EXPECT_TRUE(
         world_.urls[1].startsWith(QStringLiteral("http://srv.test:8080/softcheck!geturl.action?member=qv1&rnm=")));
     EXPECT_EQ(world_.urls[2], u"contact:qv1") << "the contact request follows the address at once";
+    EXPECT_EQ(world_.mainSteps, (std::vector<std::string>{"prepare", "show"})) << "built ahead once the address came";
 
     // What the main window reads afterwards.
     const LoginView& view = *login_;
@@ -318,6 +323,7 @@ TEST_F(LoginWindowTest, FailingLookupAtStartShowsTheDesignChoice)
     EXPECT_EQ(checkCodeRequests(), 11);
     EXPECT_EQ(world_.urls.size(), 11u);
     EXPECT_EQ(world_.mainShown, 0);
+    EXPECT_TRUE(world_.mainSteps.empty()) << "no main window is built for a lookup without an address";
     EXPECT_TRUE(login_->VisitUrl.isEmpty());
     EXPECT_EQ(values(), (std::vector<int>{1, 0, 0})) << "Cedrow, not the edition of the name";
     EXPECT_EQ(otherVisibleWindows(login_.get()), 0) << "no splash left behind";

@@ -291,6 +291,23 @@ TEST_F(MainWindow, FirstNavigation)
         << browser()->url().toString().toStdString();
 }
 
+TEST_F(MainWindow, BuiltAheadItStaysUnseenAndShowNavigatesWithTheSameBrowser)
+{
+    window->prepare();
+    QWebEngineView* built = browser();
+    ASSERT_NE(built, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->isLoaded());
+    EXPECT_TRUE(events.starting({QStringLiteral("navigate: ")}).isEmpty()) << "nothing is asked for before Show";
+    window->prepare();
+    EXPECT_EQ(window->findChildren<QWebEngineView*>(QStringLiteral("WebBrowser1")).size(), 1) << "built once";
+
+    show(QStringLiteral("1"));
+    EXPECT_EQ(browser(), built);
+    EXPECT_EQ(events.count(QStringLiteral("navigate: http://127.0.0.1:9/app/ui/common/login.jsp?cp=1")), 1);
+    EXPECT_TRUE(statusBar()->isVisible());
+}
+
 TEST_F(MainWindow, EmptyEditionCodeNavigatesToCpEquals)
 {
     show(QString());
