@@ -417,9 +417,16 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const Goal goals[] = {{"EncodeBase64Byte", 2.0},  {"DecodeBase64Byte", 1.0},     {"UnicodeToCodePage", 0.8},
-                          {"CodePageToUnicode", 0.8}, {"GBtoUTF8andURLEncode", 4.0}, {"URLEncode", 4.0},
-                          {"URLDecode", 2.0}};
+    const Goal goals[] = {{"EncodeBase64Byte", 2.0},
+                          {"DecodeBase64Byte", 1.0},
+                          {"UnicodeToCodePage", 0.8},
+                          {"CodePageToUnicode", 0.8},
+                          {"GBtoUTF8andURLEncode", 4.0},
+                          {"URLEncode", 4.0},
+                          {"URLDecode", 2.0},
+                          // UTF-8 is what the program writes most: held to more than the other code pages.
+                          {"UnicodeToCodePage/1048576/65001", 0.9},
+                          {"UnicodeToCodePage/16777216/65001", 0.9}};
     std::printf("\n%-44s %12s %12s %8s %6s  %s\n", "operation/size[/code page]", "ours MB/s", "peer MB/s", "ratio",
                 "goal", "16 MiB / 1 MiB time; bytes read+written per call");
     int missed = 0;
@@ -432,8 +439,8 @@ int main(int argc, char** argv)
             continue;
         double goal = 0;
         for (const auto& g : goals)
-            if (rest.rfind(std::string(g.operation) + "/", 0) == 0)
-                goal = g.minimum;
+            if (rest == g.operation || rest.rfind(std::string(g.operation) + "/", 0) == 0)
+                goal = g.minimum; // the most specific entry comes last
         const double ratio = ours.bytesPerSecond / peer->second.bytesPerSecond;
         std::string scaling;
         const auto slash = rest.find('/');
