@@ -128,7 +128,7 @@ int main(int argc, char** argv)
             const std::u16string member(edition->member);
             lookupAhead = talvo::loginlogic::LookupAhead::start(
                 talvo::loginlogic::AddressLookup(timed(talvo::loginlogic::xmlHttpRequests(limits))), serverHost, member,
-                contactAhead.job(member, serverHost, timedContact(limits)));
+                contactAhead.job(member, serverHost, timedContact(limits)), talvo::frmLogin::attemptLog());
         }
     }
 

@@ -247,14 +247,9 @@ void frmLogin::startLookup(loginlogic::LookupFlow::Origin origin)
     platform::runOffThread<std::u16string>(
         this,
         [this, ahead](const platform::UiPost& post) {
-            return ahead->follow(
-                [this, &post](int attempt) {
-                    // Said as the attempt starts: the window's thread may be busy for a while.
-                    qCInfo(lcWindows, "connecting: attempt %d", attempt);
-                    post([this, attempt] { showLookupAttempt(attempt); });
-                },
-                // Once the address is in, the hand-off has begun: nothing more counts here.
-                [this, &post] { post([this] { addressIn(); }); });
+            return ahead->follow([this, &post](int attempt) { post([this, attempt] { showLookupAttempt(attempt); }); },
+                                 // Once the address is in, the hand-off has begun: nothing more counts here.
+                                 [this, &post] { post([this] { addressIn(); }); });
         },
         [this](std::variant<std::u16string, platform::WorkFailure> outcome) {
             // A lookup that failed on its way (already in the log) found no address either.
@@ -276,7 +271,14 @@ std::shared_ptr<loginlogic::LookupAhead> frmLogin::startOwnLookup() const
     if (services_.contactLookupJob)
         contact = services_.contactLookupJob(member);
     return loginlogic::LookupAhead::start(loginlogic::AddressLookup(services_.requests), ServerUrl.toStdU16String(),
-                                          member.toStdU16String(), std::move(contact));
+                                          member.toStdU16String(), std::move(contact), attemptLog());
+}
+
+loginlogic::AttemptObserver frmLogin::attemptLog()
+{
+    // Said on the lookup's thread as each attempt starts: the window's thread may be busy
+    // for a while, or the window not made yet.
+    return [](int attempt) { qCInfo(lcWindows, "connecting: attempt %d", attempt); };
 }
 
 void frmLogin::addressIn()

@@ -105,6 +105,8 @@ signals:
 
 public:
     Services& services() { return services_; }
+    // The diagnostics line of each check-code attempt, for a lookup begun before the window.
+    static loginlogic::AttemptObserver attemptLog();
     // Where the hover pictures are read from (default: the program folder's images/login).
     void setPictureFolder(const QString& folder) { pictureFolder_ = folder; }
     bool isUnloaded() const { return flow_.phase() == loginlogic::LookupPhase::Unloaded; }

@@ -34,16 +34,20 @@ LookupAhead::LookupAhead(std::u16string serverHost, std::u16string member)
 }
 
 std::shared_ptr<LookupAhead> LookupAhead::start(AddressLookup lookup, std::u16string serverHost, std::u16string member,
-                                                std::function<void()> afterAddress)
+                                                std::function<void()> afterAddress, AttemptObserver onAttemptStart)
 {
     std::shared_ptr<LookupAhead> ahead(new LookupAhead(std::move(serverHost), std::move(member)));
     std::thread([progress = ahead->progress_, lookup = std::move(lookup), host = ahead->serverHost_,
-                 member = ahead->member_, afterAddress = std::move(afterAddress)] {
+                 member = ahead->member_, afterAddress = std::move(afterAddress),
+                 onAttemptStart = std::move(onAttemptStart)] {
         std::u16string address;
         std::exception_ptr failure;
         try {
-            address = lookup.getVisitUrl(host, member,
-                                         [&](int attempt) { progress->record([&] { progress->attempts = attempt; }); });
+            address = lookup.getVisitUrl(host, member, [&](int attempt) {
+                if (onAttemptStart)
+                    onAttemptStart(attempt);
+                progress->record([&] { progress->attempts = attempt; });
+            });
             if (!address.empty()) {
                 progress->record([&] { progress->addressIn = true; });
                 if (afterAddress)

@@ -16,10 +16,11 @@ class LookupAhead {
 public:
     // Starts at once on a thread of its own: the check code and the address, then, only when
     // an address came, afterAddress (the contact request, which so follows the address
-    // request on the wire). The thread owns what it uses: if the program ends while a request
-    // hangs, it is left behind and touches nothing else.
+    // request on the wire). onAttemptStart is told each check-code attempt on that thread as
+    // it starts, whoever follows and whenever (for the log). The thread owns what it uses:
+    // if the program ends while a request hangs, it is left behind and touches nothing else.
     static std::shared_ptr<LookupAhead> start(AddressLookup lookup, std::u16string serverHost, std::u16string member,
-                                              std::function<void()> afterAddress);
+                                              std::function<void()> afterAddress, AttemptObserver onAttemptStart = {});
 
     const std::u16string& serverHost() const { return serverHost_; }
     const std::u16string& member() const { return member_; }

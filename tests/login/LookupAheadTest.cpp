@@ -91,7 +91,11 @@ TEST(LookupAhead, RequestsGoOutBeforeAnyoneFollowsAndThePastIsToldInOrder)
 {
     GatedServer server(2, u"mireth_url:app.test:8080");
     std::atomic<int> contacts = 0;
-    auto ahead = LookupAhead::start(AddressLookup(server.factory()), u"srv.test:8080", u"QV01", [&] { ++contacts; });
+    // Told on the lookup's own thread as each attempt starts, before its request is out.
+    std::vector<std::size_t> askedAtStart;
+    auto ahead = LookupAhead::start(
+        AddressLookup(server.factory()), u"srv.test:8080", u"QV01", [&] { ++contacts; },
+        [&](int) { askedAtStart.push_back(server.asked().size()); });
     EXPECT_EQ(ahead->serverHost(), u"srv.test:8080");
     EXPECT_EQ(ahead->member(), u"QV01");
 
@@ -102,6 +106,7 @@ TEST(LookupAhead, RequestsGoOutBeforeAnyoneFollowsAndThePastIsToldInOrder)
     EXPECT_EQ(followed.address, u"app.test:8080");
     EXPECT_EQ(followed.events, (std::vector<std::string>{"attempt 1", "attempt 2", "attempt 3", "address in"}));
     EXPECT_EQ(contacts, 1) << "the contact request follows the address";
+    EXPECT_EQ(askedAtStart, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(server.asked().size(), 4u);
 }
 
