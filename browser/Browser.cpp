@@ -100,6 +100,7 @@ void Browser::openDevTools(BrowserView* view)
         }
     }
     auto* window = new DevToolsWindow(page, profile_.engine());
+    devTools_.removeAll(nullptr); // the ones closed since
     devTools_.append(window);
     window->show();
     qCInfo(lcWindows) << "developer tools opened";
@@ -268,6 +269,8 @@ void Browser::openPopup(QWebEngineNewWindowRequest& request, const QString& addr
 
 void Browser::adoptPopup(PopupWindow* popup)
 {
+    // The list would otherwise keep an empty entry for every window closed since the start.
+    popups_.removeAll(nullptr);
     popups_.append(popup);
     watch(popup->view());
     connect(popup, &PopupWindow::printRequested, this, [this, popup] {
