@@ -368,6 +368,12 @@ class Desktop:
     def key(self, *keys):
         self.run("xdotool", "key", *keys)
 
+    def key_to(self, window, *keys):
+        """Keys for one window, given the input focus first: a box already mapped may not have
+        it yet on a busy machine, and its keys would go to the window under it."""
+        self.run("xdotool", "windowfocus", "--sync", str(window))
+        self.run("xdotool", "key", *keys)
+
     def type(self, text):
         self.run("xdotool", "type", "--delay", "20", text)
 

@@ -260,8 +260,8 @@ class Day:
         at, mark = self.now(), self.s.server.mark()
         self.s.server.push_action("soak", kind)
         self.qv.diag(f"page dialog: {kind} ", WAIT, at)
-        self.s.desktop.find_windows(DIALOG_CAPTION, pid=self.qv.pid, timeout=WAIT)
-        self.s.desktop.key(key)
+        box = self.s.desktop.find_windows(DIALOG_CAPTION, pid=self.qv.pid, timeout=WAIT)[0]
+        self.s.desktop.key_to(box, key)
         _, value = self.s.server.wait_report(kind, WAIT, start=mark)
         if value != expected:
             raise AssertionError(f"{kind} answered with {key} reported {value!r}, not {expected!r}")
@@ -292,13 +292,13 @@ class Day:
         """Every third one cancelled in the save dialog, the rest saved under the name offered."""
         at = self.now()
         self.s.server.push_action("soak", "download")
-        self.s.desktop.find_windows(SAVE_CAPTION, pid=self.qv.pid, timeout=WAIT)
+        save = self.s.desktop.find_windows(SAVE_CAPTION, pid=self.qv.pid, timeout=WAIT)[0]
         self.qv.diag("download requested: ", WAIT, at)
         if i % 3 == 2:
-            self.s.desktop.key("Escape")
+            self.s.desktop.key_to(save, "Escape")
             self.qv.diag("download cancelled: ", WAIT, at)
         else:
-            self.s.desktop.key("Return")
+            self.s.desktop.key_to(save, "Return")
             _, path = self.qv.diag("download complete: ", WAIT, at)
             if os.path.dirname(path) != self.downloads or not os.path.getsize(path):
                 raise AssertionError(f"download saved as {path}")
@@ -310,9 +310,9 @@ class Day:
         at, mark = self.now(), self.s.server.mark()
         self.s.server.push_action("soak", "print")
         self.qv.diag("print preview opened", WAIT, at)
-        self.s.desktop.find_windows(PREVIEW_CAPTION, pid=self.qv.pid, timeout=WAIT)
+        preview = self.s.desktop.find_windows(PREVIEW_CAPTION, pid=self.qv.pid, timeout=WAIT)[0]
         self.qv.diag("print rendered", WAIT * 2, at)
-        self.s.desktop.key("Escape")
+        self.s.desktop.key_to(preview, "Escape")
         self.qv.diag("print preview closed", WAIT, at)
         self.s.server.wait_report("print", WAIT, start=mark)
         self.done["prints"] += 1
