@@ -301,9 +301,7 @@ void frmMain::onLoad()
     isChat = false;
     if (prepareFailure_)
         throw std::runtime_error(*prepareFailure_);
-    if (!WebBrowser1)
-        buildControls();
-    InitialForm();
+    InitialForm(); // builds the controls unless prepare() did
 }
 
 void frmMain::InitialForm()
